@@ -1,0 +1,333 @@
+#include "driver/run.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "driver/catalogue.h"
+#include "driver/questions.h"
+#include "driver/settings.h"
+#include "driver/shell.h"
+#include "driver/text.h"
+#include "driver/update_log.h"
+#include "install/copy_loop.h"
+#include "install/dir_prep.h"
+#include "install/find_installation.h"
+#include "install/manifest.h"
+#include "install/selinux.h"
+#include "ppdloc/model_links.h"
+#include "ppdloc/ppd_dirs.h"
+#include "probe/command_locator.h"
+#include "probe/cups_restart.h"
+#include "probe/cups_version.h"
+#include "probe/host_info.h"
+#include "probe/print_system.h"
+#include "uninstall/removal.h"
+#include "upgrade/printer_list.h"
+#include "upgrade/printer_scan.h"
+#include "upgrade/queue_upgrade.h"
+
+namespace {
+
+// Used for hostAddress when the host probe yields none.
+constexpr const char* kFallbackAddress = "127.0.0.1";
+
+std::string nowText() {
+  time_t now = time(nullptr);
+  const char* text = ctime(&now);
+  return text ? text : "\n";
+}
+
+int numberValue(const char* text) { return static_cast<int>(strtol(text, nullptr, 10)); }
+
+// A text option value is kept only when it fits the product's 256-byte fields; an
+// over-long value is refused, never cut into another path.
+bool takeText(int letter, const char* value, std::string* target) {
+  std::string text(value);
+  if (text.size() > kTextMax) {
+    fprintf(stderr, "Option -%c: Wert ist l\344nger als %zu Zeichen und wird nicht benutzt.\n",
+            letter, kTextMax);
+    return false;
+  }
+  *target = text;
+  return true;
+}
+
+void resetGetopt() {
+  optind = 0;  // glibc: a full re-initialisation for the next pass
+  opterr = 0;  // each pass ignores what the other pass takes
+}
+
+// Every end of the run: close the log when it was opened; status 0.
+int endRun() {
+  if (settings.logOpen) closeUpdateLog();
+  return 0;
+}
+
+// A user message: to standard error as "%s\n" and into the log.
+void tellAndLog(int number) {
+  std::string text = catalogueText(number);
+  fprintf(stderr, "%s\n", text.c_str());
+  writeLogLine(text);
+}
+
+const char* printSystemName(int value) {
+  switch (value) {
+    case PRINT_LP: return "LP\n";
+    case PRINT_LPR: return "LPR\n";
+    case PRINT_LPRNG: return "LPRNG\n";
+    case PRINT_CUPS: return "CUPS\n";
+    default: return nullptr;
+  }
+}
+
+int runUninstallBranch() {
+  std::string found;
+  unsigned kind = 0;
+  if (findInstallation(&found, &kind) != 1) {
+    fputs(catalogueText(2), stderr);
+    logMessage(2);
+    fputs(catalogueText(3), stderr);
+    logMessage(3);
+    return endRun();
+  }
+  settings.foundInstallDir = found;
+  if (askYesNo(catalogueText(1)) == ANSWER_YES) {
+    readInfoPrinters(kind, &settings.printerList);
+    logMessage(139, settings.printerCount);
+    removeProductQueues();
+    removeProductFiles();
+    tellAndLog(0);
+  } else {
+    tellAndLog(80);
+  }
+  return endRun();
+}
+
+int runInstallBranch() {
+  std::string found;
+  unsigned kind = 0;
+  if (findInstallation(&found, &kind) == 1) {
+    settings.foundInstallDir = found;
+    logMessage(149, found.c_str());
+    if (makeDirectory(found, 0, 0755) < 0) {
+      logMessage(146, found.c_str());
+    } else {
+      settings.installDir = found;
+      settings.upgradeMode = (kind == 1 || kind == 2) ? static_cast<int>(kind) : 0;
+      logMessage(82, settings.upgradeMode);
+      logMessage(147, found.c_str());
+      readInfoPrinters(kind, &settings.printerList);
+      logMessage(139, settings.printerCount);
+      resetPList(&settings.printerList);
+    }
+  } else {
+    logMessage(170);
+  }
+
+  if (!settings.installDir.empty() && settings.installDir.back() == '/')
+    settings.installDir.pop_back();
+
+  int items = getInfoData();
+  if (items <= 0) {
+    logMessage(195, settings.sourceDir.c_str(), settings.manifestName.c_str());
+    settings.abortInstall = 1;
+    items = 0;
+  }
+  if (settings.abortInstall == 1) {
+    logMessage(81);
+    return endRun();
+  }
+
+  if (settings.stepwise != 0) {
+    int question = settings.upgradeMode == 1 ? 91 : settings.upgradeMode == 2 ? 92 : 93;
+    if (askYesNo(catalogueText(question)) != ANSWER_YES) {
+      tellAndLog(80);
+      return endRun();
+    }
+  }
+
+  goInstall(items);
+  int count = 0;
+  scanInstalledPrinters(&settings.printerList, &count);
+  if (count > 0) upgradeQueues(settings.ppdInstallDir, &settings.printerList, count, settings.stepwise);
+  restartCups();
+  return endRun();
+}
+
+}  // namespace
+
+void printUsage() {
+  fputs(formatMessage(66, kProductVersion).c_str(), stderr);
+  fputs(catalogueText(63), stderr);
+  fputs(catalogueText(62), stderr);
+  fputs(catalogueText(61), stderr);
+  fputs(formatMessage(60, kProductVersion).c_str(), stderr);
+  for (int number : {59, 58, 57, 56, 55}) fputs(catalogueText(number), stderr);
+  fflush(stderr);
+  exit(0);
+}
+
+void readOptionsPass1(int argc, char** argv) {
+  resetGetopt();
+  int c;
+  while ((c = getopt(argc, argv, kOptionString)) != -1) {
+    switch (c) {
+      case 'd': settings.uninstallMode = 1; break;
+      case 'f': settings.installAnywhere = numberValue(optarg); break;
+      case 'h': printUsage();
+      case 'S': settings.selinuxMode = numberValue(optarg); break;
+      default: break;
+    }
+  }
+}
+
+void readOptionsPass2(int argc, char** argv) {
+  resetGetopt();
+  int c;
+  while ((c = getopt(argc, argv, kOptionString)) != -1) {
+    switch (c) {
+      case 'D':
+      case 'Z': settings.debugLevel = numberValue(optarg); break;
+      case 'i': takeText(c, optarg, &settings.manifestName); break;
+      case 'm': {
+        int mode = numberValue(optarg);
+        if (mode >= 1 && mode <= 3) settings.modeOption = mode;
+        break;
+      }
+      case 'q': {
+        int value = numberValue(optarg);
+        settings.stepwise = value < 0 ? 0 : value;
+        break;
+      }
+      case 'u': takeText(c, optarg, &settings.installDir); break;
+      case 'w': takeText(c, optarg, &settings.shareDir); break;
+      default: break;
+    }
+  }
+}
+
+void setSourceDir(const std::string& path) {
+  std::string dir = path;
+  if (startsWith(dir, "/")) {
+    size_t last = dir.rfind('/');
+    if (last != 0) dir.resize(last);
+  } else {
+    char cwd[256];
+    if (getcwd(cwd, sizeof cwd) != nullptr) dir = cwd;
+  }
+  if (dir == "/opt/zed/bin") dir = "/opt/zed";
+  // The source directory lives in a 256-byte field: a longer one is refused (left
+  // empty) rather than cut into some other directory.
+  settings.sourceDir = dir.size() <= kTextMax ? dir : std::string();
+  logMessage(192, settings.sourceDir.c_str());
+}
+
+void reportStartupProblems() {
+  logMessage(7);
+  if (settings.noCupsDaemon == 1) logMessage(6);
+  if (settings.noFoomaticRip == 1) logMessage(5);
+  logMessage(3);
+}
+
+int runSetup(int argc, char** argv) {
+  // Step 2: SELinux tools and the real ids.
+  std::optional<std::string> selinuxEnabled = locateCommand("selinuxenabled");
+  commands.chcon = locateCommand("chcon");
+  settings.selinuxMode = (selinuxEnabled && runShell(*selinuxEnabled) == 0) ? 1 : 0;
+  settings.userId = static_cast<int>(getuid());
+  settings.groupId = static_cast<int>(getgid());
+
+  readOptionsPass1(argc, argv);
+
+  if (settings.uninstallMode == 0 && settings.selinuxMode != 0) {
+    fputs(".......\n", stderr);
+    (void)installSelinuxModule();
+  }
+
+  settings.logPath = "/var/log/Plix4.0_UpdateLog";
+  settings.logOpen = openUpdateLog(settings.userId);
+
+  for (auto [name, entry] : {std::pair{"cp", &commands.cp}, std::pair{"rm", &commands.rm},
+                             std::pair{"gzip", &commands.gzip}, std::pair{"lpadmin", &commands.lpadmin},
+                             std::pair{"lpstat", &commands.lpstat}}) {
+    *entry = locateCommand(name).value_or(name);
+  }
+
+  writeLogLine(formatMessage(198, nowText().c_str()));
+
+  if (argc > 0 && argv[0] != nullptr && argv[0][0] != '\0') setSourceDir(argv[0]);
+
+  if (settings.installAnywhere == 0 && !startsWith(settings.sourceDir, "/opt/zed") &&
+      settings.uninstallMode == 0) {
+    std::string text = catalogueText(89);
+    writeLogLine(text);
+    fprintf(stderr, "%s\n", text.c_str());
+    return endRun();
+  }
+
+  settings.installDir = "/opt/zed";
+  settings.shareDir = "/opt";
+  settings.manifestName = "PLIXINST.CONF";
+
+  writeLogLine(formatMessage(88, catalogueText(settings.selinuxMode != 0 ? 219 : 218)));
+  if (settings.selinuxMode != 0) logMessage(87);
+
+  initPList(&settings.printerList);
+  settings.noFoomaticRip = hasFoomaticRip() == 0 ? 1 : 0;
+
+  readOptionsPass2(argc, argv);
+
+  if (settings.userId != 0) {
+    trace("Must be root.\nExiting.\n");
+    writeLogLine(formatText("%s\n", catalogueText(210)));
+    return endRun();
+  }
+
+  trace("Root mode: getting printer manager.\n");
+  settings.printSystem = printSystemFromEnvironment();
+  if (settings.printSystem == 0) settings.printSystem = probePrintSystem();
+
+  const char* name = printSystemName(settings.printSystem);
+  std::string line = catalogueText(86);
+  line += name ? name : formatText("%s\n", catalogueText(85));
+  writeLogLine(line);
+
+  settings.noCupsDaemon = settings.printSystem != PRINT_CUPS ? 1 : 0;
+  if (settings.noCupsDaemon == 1 || settings.noFoomaticRip == 1) {
+    settings.abortInstall = 1;
+    reportStartupProblems();
+  } else {
+    settings.abortInstall = 0;
+  }
+
+  if (settings.printSystem == PRINT_CUPS) {
+    logMessage(84, settings.cupsBaseDir.c_str());
+    logMessage(83, settings.cupsBinDir.c_str());
+    settings.cupsVersion = getCupsVersion();
+  }
+
+  trace("Getting full system info.\n");
+  settings.osKind = probeHostInfo();
+  if (settings.hostName.empty()) settings.hostName = "nodeName";
+  if (settings.hostAddress.empty()) settings.hostAddress = kFallbackAddress;
+
+  if (settings.printSystem == PRINT_CUPS) {
+    settings.cupsDataDir = findCupsDataDir();
+    commands.lpadmin = locateCupsCommand("lpadmin").value_or("lpadmin");
+    commands.lpstat = locateCupsCommand("lpstat").value_or("lpstat");
+    writeLogLine(formatText("lpadmin = %s\n", commands.lpadmin.c_str()));
+    writeLogLine(formatText("lpstat  = %s\n", commands.lpstat.c_str()));
+  }
+
+  settings.ppdDirFlags = discoverPpdLocations(settings.existingPpdDir);
+  if (!settings.cupsModelDir.empty()) {
+    int linkCount = 0;
+    scanModelLinks(&linkCount);
+    if (!settings.cupsModelDir.empty()) choosePpdInstallDir(settings.existingPpdDir, linkCount);
+  }
+
+  return settings.uninstallMode != 0 ? runUninstallBranch() : runInstallBranch();
+}

@@ -1,0 +1,92 @@
+#include "driver/update_log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+
+#include "driver/catalogue.h"
+#include "driver/settings.h"
+#include "driver/shell.h"
+#include "driver/text.h"
+#include "probe/command_locator.h"
+
+namespace {
+
+FILE* logFile = nullptr;
+
+// The labelling command is built in a 264-byte buffer by the product: a chcon path
+// and log path that do not fit are not run at all rather than run cut short.
+constexpr size_t kLabelCommandMax = 263;
+
+std::string nowText() {
+  time_t now = time(nullptr);
+  const char* text = ctime(&now);
+  return text ? text : "\n";
+}
+
+}  // namespace
+
+int openUpdateLog(int userId) {
+  if (settings.logPath.empty()) settings.logPath = "/var/log/Plix4.0_UpdateLog";
+  if (userId != 0) settings.logPath += formatText("_%d", userId);
+  logFile = fopen(settings.logPath.c_str(), "w");
+  if (logFile == nullptr) return 0;
+  if (commands.chcon) {
+    std::string command = formatText("%s -u system_u %s 2>/dev/null", commands.chcon->c_str(),
+                                     shellWord(settings.logPath).c_str());
+    if (command.size() <= kLabelCommandMax) {
+      int status = runShell(command);
+      fputs(catalogueText(25), logFile);
+      fputs(formatMessage(24, command.c_str(), status).c_str(), logFile);
+      fputs("=======================================\n", logFile);
+      fflush(logFile);
+    }
+  }
+  return 1;
+}
+
+int writeLogLine(const std::string& text) {
+  if (text.empty()) return 1;
+  FILE* target = logFile ? logFile : stderr;
+  fwrite(text.data(), 1, text.size(), target);
+  if (text.back() != '\n') fputc('\n', target);
+  fflush(target);
+  return 1;
+}
+
+void closeUpdateLog() {
+  if (logFile == nullptr) return;
+  std::string line = formatMessage(197, nowText().c_str());
+  fputs(line.c_str(), logFile);
+  fclose(logFile);
+  logFile = nullptr;
+}
+
+bool updateLogIsOpen() { return logFile != nullptr; }
+
+void logMessage(int number, ...) {
+  va_list args;
+  va_start(args, number);
+  char small[1];
+  va_list copy;
+  va_copy(copy, args);
+  int n = vsnprintf(small, sizeof small, catalogueText(number), copy);
+  va_end(copy);
+  std::string text;
+  if (n > 0) {
+    text.assign(static_cast<size_t>(n) + 1, '\0');
+    vsnprintf(text.data(), text.size(), catalogueText(number), args);
+    text.resize(static_cast<size_t>(n));
+  }
+  va_end(args);
+  writeLogLine(text);
+}
+
+void trace(const char* format, ...) {
+  if (settings.debugLevel <= 0) return;
+  va_list args;
+  va_start(args, format);
+  vfprintf(stderr, format, args);
+  va_end(args);
+  fflush(stderr);
+}

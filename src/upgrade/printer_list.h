@@ -1,0 +1,32 @@
+// The printer list: a circular doubly linked ring of queues whose head record is
+// itself the first queue. An empty list is the head linked to itself; the number of
+// entries travels beside the list as a separate count.
+#pragma once
+
+#include <string>
+
+struct PListEntry {
+  std::string modelName;   // *ModelName value (at most 255 characters)
+  std::string ppdPath;     // the queue's PPD in the CUPS ppd directory (at most 255)
+  std::string queueName;   // at most 79 characters
+  int modelId = 0;
+  int index = 0;
+  int pdlKind = 0;
+  PListEntry* next = nullptr;
+  PListEntry* prev = nullptr;
+};
+
+inline constexpr size_t kQueueNameMax = 79;
+
+// Links `head` to itself (an empty list) without freeing anything.
+void initPList(PListEntry* head);
+
+// Appends `entry` at the tail of the ring (inserted before the head). Called without
+// a head it writes "addPList(NULL,...) Error!\n" to standard error and exits with 1.
+void addPList(PListEntry* head, PListEntry* entry);
+
+// Frees every entry but the head and links the head to itself.
+void freePListTail(PListEntry* head);
+
+// freePListTail, then clears every field of the head and links it to itself.
+void resetPList(PListEntry* head);

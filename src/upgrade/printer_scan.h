@@ -1,0 +1,42 @@
+// The installed printer scan: which CUPS queues use one of the product's PPDs, and
+// which new PPD replaces each; and the queue names an information file records.
+#pragma once
+
+#include <string>
+
+#include "upgrade/printer_list.h"
+
+struct ModelRow {
+  const char* name;
+  int id;
+};
+
+extern const ModelRow modelTable[];
+extern const int modelTableSize;
+
+// The id of the first model-table row whose name occurs in `model`; 0 when none.
+int findModelId(const std::string& model);
+
+// Fills the list from the CUPS ppd directory; 1 when at least one queue was found.
+int scanInstalledPrinters(PListEntry* head, int* count);
+
+// The model text of a "*ModelName:" line (none -> false); sets pdlKind, and modelId
+// when a table row matches.
+bool parseModelNameLine(const std::string& line, int* pdlKind, int* modelId, std::string* model);
+
+// The digit after "*% Plix version:", or -1.
+int ppdVersionDigit(const std::string& line);
+
+// The model of a PPD file (plain or gzip); false when none or not readable.
+bool readPpdModel(const std::string& path, int* pdlKind, int* modelId, std::string* model);
+
+// The new PPD in `directory` for `entry`; 1 found (path set), 0 not found.
+int findNewPpd(const std::string& directory, const PListEntry* entry, int pdlKind, int modelId,
+               std::string* path);
+
+void logPrinterList(PListEntry* head, int count);
+void logNewPpdCandidates(const std::string& directory, PListEntry* head, int count);
+
+// Reads the printers block of the information file below installDir into the list;
+// 1 when the block was found. Sets settings.printerCount.
+int readInfoPrinters(unsigned kind, PListEntry* head);

@@ -1,0 +1,51 @@
+# Helpers for the scripts that run inside the sandbox (sourced before each script).
+
+# put PATH [MODE]: writes standard input to PATH, making its directory.
+put() {
+  mkdir -p "$(dirname "$1")" && cat >"$1" && chmod "${2:-0644}" "$1"
+}
+
+# fake_command PATH [STATUS] [STDERR-TEXT]: a command that records each call (its
+# path and arguments, one line) in $OUT/calls.log and exits with STATUS.
+fake_command() {
+  mkdir -p "$(dirname "$1")"
+  cat >"$1" <<FAKE
+#!/bin/sh
+echo "\$0 \$*" >>$OUT/calls.log
+${3:+echo "$3" >&2}
+exit ${2:-0}
+FAKE
+  chmod 0755 "$1"
+}
+
+# start_cupsd: starts the real scheduler and waits until lpstat reports it running.
+start_cupsd() {
+  mkdir -p /run/cups
+  cupsd || return 1
+  for _ in $(seq 1 100); do
+    if LC_ALL=C lpstat -r 2>/dev/null | grep -q "scheduler is running"; then return 0; fi
+    sleep 0.1
+  done
+  echo "cupsd did not come up" >&2
+  return 1
+}
+
+# as_user UID COMMAND...: runs COMMAND with that user and group id.
+as_user() {
+  local uid=$1
+  shift
+  setpriv --reuid="$uid" --regid="$uid" --clear-groups -- "$@"
+}
+
+# run_setup NAME [ARGS...]: runs setup the way an administrator does, from the
+# unpacked product directory as bin/setup ($SETUP_CWD and $SETUP_CMD change that),
+# with standard input from $ANSWERS (printf %b; empty by default). Keeps its exit
+# status, standard output, standard error and Update log in $OUT/NAME.*.
+run_setup() {
+  local name=$1
+  shift
+  (cd "${SETUP_CWD:-$PRODUCT}" && printf '%b' "${ANSWERS:-}" | ${SETUP_CMD:-bin/setup} "$@" \
+    >"$OUT/$name.stdout" 2>"$OUT/$name.stderr")
+  echo $? >"$OUT/$name.status"
+  if [ -f /var/log/Plix4.0_UpdateLog ]; then cp /var/log/Plix4.0_UpdateLog "$OUT/$name.log"; fi
+}

@@ -1,0 +1,92 @@
+// The harness itself: whatever a script does inside, the real machine stays as it was,
+// and the upper layer shows exactly what the script changed.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "sandbox/sandbox.h"
+
+namespace {
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+TEST(Sandbox, DestructiveScriptLeavesTheRealMachineUntouched) {
+  ASSERT_TRUE(exists("/etc/passwd"));
+  ASSERT_TRUE(exists("/dev/null"));
+  std::string passwd = readFile("/etc/passwd");
+  ASSERT_FALSE(exists("/opt/zed/sandbox-probe"));
+
+  Sandbox box;
+  SandboxResult r = box.run(R"(
+set -e
+rm -rf /etc/cups /usr/share/doc
+rm -f /dev/null /etc/passwd
+mknod -m 666 /dev/null c 1 3
+mkdir -p /opt/zed && echo written >/opt/zed/sandbox-probe
+echo changed >/etc/hostname
+ps -e -o pid= | wc -l >$OUT/processes
+ip -o link | wc -l >$OUT/links
+hostname >$OUT/hostname
+id -u >$OUT/uid
+)");
+  ASSERT_EQ(r.status, 0) << r.error;
+
+  // Inside: only the sandbox's own processes and loopback.
+  EXPECT_LE(std::stoi(r.out("processes")), 4);
+  EXPECT_EQ(r.out("links"), "1\n");
+  EXPECT_EQ(r.out("hostname"), "plixtest\n");
+
+  // Outside: nothing changed.
+  EXPECT_EQ(readFile("/etc/passwd"), passwd);
+  EXPECT_TRUE(exists("/etc/cups"));
+  EXPECT_TRUE(exists("/usr/share/doc"));
+  EXPECT_FALSE(exists("/opt/zed/sandbox-probe"));
+  struct stat st;
+  ASSERT_EQ(stat("/dev/null", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+
+  // The upper layer tells what the run did.
+  EXPECT_TRUE(r.deleted("/etc/cups"));
+  EXPECT_TRUE(r.deleted("/etc/passwd"));
+  EXPECT_EQ(r.upperFile("/opt/zed/sandbox-probe"), "written\n");
+  EXPECT_EQ(r.upperFile("/etc/hostname"), "changed\n");
+  EXPECT_FALSE(r.changed("/dev/null"));  // /dev is the sandbox's own tmpfs
+  EXPECT_FALSE(r.changed("/tmp"));
+}
+
+TEST(Sandbox, KeptLayerPreparesTheNextRunWhichShowsOnlyItsOwnChanges) {
+  Sandbox box;
+  SandboxResult prep = box.run("put /opt/zed/plixInfo4.0 <<<'USRDIR          /opt/zed'\n");
+  ASSERT_EQ(prep.status, 0) << prep.error;
+  box.keep(prep);
+  SandboxResult r = box.run("cat /opt/zed/plixInfo4.0 >$OUT/seen; touch /opt/zed/new\n");
+  ASSERT_EQ(r.status, 0) << r.error;
+  EXPECT_EQ(r.out("seen"), "USRDIR          /opt/zed\n");
+  EXPECT_EQ(r.listing(), (std::vector<std::string>{"/opt/", "/opt/zed/", "/opt/zed/new"}));
+}
+
+TEST(Sandbox, RealCupsdStartsAndAnswers) {
+  Sandbox box;
+  SandboxResult r = box.run("start_cupsd && LC_ALL=C lpstat -r >$OUT/state\n");
+  ASSERT_EQ(r.status, 0) << r.error;
+  EXPECT_EQ(r.out("state"), "scheduler is running\n");
+}
+
+TEST(Sandbox, NonRootCannotBuildOneAndSaysWhy) {
+  // The harness refuses to run a script when it cannot build the sandbox.
+  std::string command = std::string("setpriv --reuid=1000 --regid=1000 --clear-groups -- ") +
+                        PLIX_SANDBOX_SCRIPT + " /var/tmp /bin/true 2>&1";
+  FILE* p = popen(command.c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  char buffer[512] = {};
+  size_t n = fread(buffer, 1, sizeof buffer - 1, p);
+  int status = pclose(p);
+  EXPECT_EQ(WEXITSTATUS(status), 97);
+  EXPECT_NE(std::string(buffer, n).find("must run as root"), std::string::npos);
+}
+
+}  // namespace
