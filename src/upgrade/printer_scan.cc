@@ -1,9 +1,6 @@
 #include "upgrade/printer_scan.h"
 
 // Not yet implemented: no model rows, no queues found.
-const ModelRow modelTable[] = {{"", 0}};
-const int modelTableSize = 0;
-int findModelId(const std::string&) { return 0; }
 int scanInstalledPrinters(PListEntry*, int* count) {
   *count = 0;
   return 0;

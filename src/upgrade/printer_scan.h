@@ -4,18 +4,8 @@
 
 #include <string>
 
+#include "upgrade/model_table.h"
 #include "upgrade/printer_list.h"
-
-struct ModelRow {
-  const char* name;
-  int id;
-};
-
-extern const ModelRow modelTable[];
-extern const int modelTableSize;
-
-// The id of the first model-table row whose name occurs in `model`; 0 when none.
-int findModelId(const std::string& model);
 
 // Fills the list from the CUPS ppd directory; 1 when at least one queue was found.
 int scanInstalledPrinters(PListEntry* head, int* count);
