@@ -1,0 +1,161 @@
+// setup run end to end in the sandbox: usage, the location and root rules, the log
+// header with and without chcon, over-long start paths, SELinux mode, print systems.
+#include <regex>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "sandbox/sandbox.h"
+
+namespace {
+
+// The log and console with the date and time of the start and closing lines replaced
+// by "DATE", so that whole texts can be compared byte for byte.
+std::string dated(const std::string& text) {
+  static const std::regex stamp("(Starte|Beende) Installation von Plix 4\\.0-0: [A-Z][a-z]{2} [A-Z][a-z]{2} "
+                                "[ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}\n");
+  return std::regex_replace(text, stamp, "$1 Installation von Plix 4.0-0: DATE\n");
+}
+
+const char* const kHeader =
+    "Vorbereitung Log Datei:\n"
+    "Befehl: \"/usr/bin/chcon -u system_u /var/log/Plix4.0_UpdateLog 2>/dev/null\" resultiert in: 256.\n"
+    "=======================================\n";
+
+class SetupRun : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    // One sandbox serves the checks of this group: each case runs setup in its own way
+    // and keeps what it saw in $OUT.
+    box_ = new Sandbox;
+    result_ = new SandboxResult(box_->run(R"(
+product=$PRODUCT
+# Usage.
+run_setup help -u /x -h
+[ -e /var/log/Plix4.0_UpdateLog ] && echo yes >$OUT/help.logmade
+
+# Not root.
+(cd $product && as_user 1000 bin/setup -D 1 >$OUT/user.stdout 2>$OUT/user.stderr; echo $? >$OUT/user.status)
+ls /var/log >$OUT/user.varlog
+
+# The location rule, then -d going on past it.
+run_setup anywhere -f 0
+run_setup anywhere_d -f 0 -d
+
+# Without chcon the log has no header; a second run overwrites the log.
+rm /usr/bin/chcon
+run_setup nochcon_first -f 0
+run_setup nochcon -f 0 -u /somewhere
+
+# Started through a path longer than setup keeps, and from a directory deeper than it keeps.
+long=/tmp/$(printf 'l%.0s' $(seq 1 150))/$(printf 'm%.0s' $(seq 1 150))
+mkdir -p $long && cp $SETUP $long/setup
+(cd /tmp && $long/setup -f 0 >$OUT/longpath.stdout 2>$OUT/longpath.stderr)
+cp /var/log/Plix4.0_UpdateLog $OUT/longpath.log
+(cd $long && ./setup -f 0 >$OUT/longcwd.stdout 2>$OUT/longcwd.stderr)
+cp /var/log/Plix4.0_UpdateLog $OUT/longcwd.log
+rm -rf /tmp/l*
+)"));
+  }
+  static void TearDownTestSuite() {
+    delete result_;
+    delete box_;
+  }
+  static Sandbox* box_;
+  static SandboxResult* result_;
+  const SandboxResult& r() { return *result_; }
+};
+
+Sandbox* SetupRun::box_ = nullptr;
+SandboxResult* SetupRun::result_ = nullptr;
+
+TEST_F(SetupRun, SandboxWasBuilt) { ASSERT_EQ(r().status, 0) << r().error; }
+
+TEST_F(SetupRun, HelpPrintsTheUsageAndCreatesNoLog) {
+  EXPECT_EQ(r().out("help.status"), "0\n");
+  EXPECT_EQ(r().out("help.stdout"), "");
+  EXPECT_EQ(r().out("help.stderr"),
+            "Plix Setup Version: 4.0-8.\n"
+            "Nutzung:\n"
+            "Setup [Optionen]Optionen:-d\t: Deinstallations von Plix 4.0-8.\n"
+            "-fx\t: Installation von willk\374rlichem Verzeichnis: x=0:nein,1:ja [1].\n"
+            "-h\t: Diese Meldung anzeigen.\n"
+            "-qx\t: Schrittweise Installation: x=0:nein, 1:ja [0].\n"
+            "-Sx\t: SELinux Modus: x=0:aus,1:an [1].\n"
+            "-Dx\t: Debug Modus. [0].\n");
+  EXPECT_EQ(r().out("help.logmade"), "");
+}
+
+TEST_F(SetupRun, NonRootStopsAtTheRootRuleWithEverythingOnStandardError) {
+  EXPECT_EQ(r().out("user.status"), "0\n");
+  EXPECT_EQ(r().out("user.stdout"), "");
+  EXPECT_EQ(dated(r().out("user.stderr")),
+            "Starte Installation von Plix 4.0-0: DATE\n"
+            "Verzeichnis, von dem installiert wird: '" + builtProduct() + "'.\n"
+            "SELinux ist activ: Nein.\n"
+            "Must be root.\nExiting.\n"
+            "\n\n\tSie m\374ssen Root sein, um\n\tPlix installieren zu k\366nnen.\n\n\t\n");
+  // No log for user 1000 could be made in /var/log, and no print system was probed.
+  EXPECT_EQ(r().out("user.varlog").find("Plix4.0_UpdateLog_1000"), std::string::npos);
+  EXPECT_EQ(r().out("user.stderr").find("System Drucker Manager"), std::string::npos);
+}
+
+TEST_F(SetupRun, LocationRuleStopsARunOutsideOptZed) {
+  EXPECT_EQ(r().out("anywhere.status"), "0\n");
+  EXPECT_EQ(r().out("anywhere.stderr"), "Simulation setup Plix3.0, nicht in /opt/zed/bin.\nDas Program h\366rt auf.\n\n");
+  EXPECT_EQ(dated(r().out("anywhere.log")),
+            std::string(kHeader) +
+                "Starte Installation von Plix 4.0-0: DATE\n"
+                "Verzeichnis, von dem installiert wird: '" + builtProduct() + "'.\n"
+                "Simulation setup Plix3.0, nicht in /opt/zed/bin.\nDas Program h\366rt auf.\n"
+                "Beende Installation von Plix 4.0-0: DATE\n");
+}
+
+TEST_F(SetupRun, LocationRuleDoesNotStopAnUninstallation) {
+  std::string log = r().out("anywhere_d.log");
+  EXPECT_EQ(log.find("Simulation setup"), std::string::npos);
+  EXPECT_NE(log.find("SELinux ist activ: Nein.\nSystem Drucker Manager = "), std::string::npos);
+  EXPECT_EQ(r().out("anywhere_d.status"), "0\n");
+}
+
+TEST_F(SetupRun, WithoutChconTheLogStartsWithTheStartLineAndIsRewrittenEachRun) {
+  std::string log = dated(r().out("nochcon.log"));
+  EXPECT_EQ(log.rfind("Starte Installation von Plix 4.0-0: DATE\n", 0), 0u);
+  EXPECT_EQ(log.find("Starte Installation", 1), std::string::npos);  // the first run's log is gone
+  EXPECT_NE(dated(r().out("nochcon_first.log")).rfind("Starte Installation", 0), std::string::npos);
+}
+
+TEST_F(SetupRun, OverlongStartPathAndWorkingDirectoryAreRefusedNotCut) {
+  // An absolute start path whose directory does not fit 255 characters leaves the
+  // source directory empty, so the location rule refuses the run.
+  EXPECT_NE(r().out("longpath.log").find("Verzeichnis, von dem installiert wird: ''.\n"), std::string::npos);
+  EXPECT_NE(r().out("longpath.log").find("Simulation setup"), std::string::npos);
+  // A working directory that does not fit: the relative start path is kept as it is.
+  EXPECT_NE(r().out("longcwd.log").find("Verzeichnis, von dem installiert wird: './setup'.\n"), std::string::npos);
+}
+
+TEST(SetupSelinux, SelinuxModeFromTheProbeAndFromOptionS) {
+  Sandbox box;
+  SandboxResult r = box.run(R"(
+rm /usr/bin/chcon
+fake_command /usr/sbin/selinuxenabled 0
+fake_command /usr/sbin/semodule 0
+run_setup on
+echo --- >>$OUT/calls.log
+run_setup off -S 0
+echo --- >>$OUT/calls.log
+run_setup uninstall -f 0 -d -u /nowhere
+)");
+  ASSERT_EQ(r.status, 0) << r.error;
+  EXPECT_EQ(r.out("on.stderr").rfind(".......\n", 0), 0u);
+  EXPECT_NE(r.out("on.log").find("SELinux ist activ: Ja.\nSELinux Modulde plix.pp ist installiert.\n"), std::string::npos);
+  EXPECT_EQ(r.out("off.stderr").find("......."), std::string::npos);
+  EXPECT_NE(r.out("off.log").find("SELinux ist activ: Nein.\n"), std::string::npos);
+  EXPECT_EQ(r.out("uninstall.stderr").find("......."), std::string::npos);
+  // The probe runs selinuxenabled in every run; the module is never loaded with -S 0 or -d.
+  std::string calls = r.out("calls.log");
+  EXPECT_EQ(calls.substr(calls.find("---")),
+            "---\n/usr/sbin/selinuxenabled \n---\n/usr/sbin/selinuxenabled \n");
+}
+
+}  // namespace
