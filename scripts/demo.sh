@@ -1,0 +1,37 @@
+#!/bin/bash
+# The main job, shown in a throwaway sandbox (never on this machine): a real cupsd
+# with two queues of the sample product's older PPDs and one queue of another maker;
+# setup installs the sample product and upgrades the queues keeping their defaults,
+# then `setup -d` uninstalls it. Prints the Update log of each run and what changed
+# on the sandbox's disk.
+# Usage: scripts/demo.sh [BUILD_DIR]   (default: build)
+set -u
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$top/build}" && pwd) || exit 1
+result=$(mktemp -d /var/tmp/plix-demo.XXXXXX) || exit 1
+trap 'rm -rf "$result"' EXIT
+
+PLIX_SETUP=$build/setup PLIX_PRODUCT=$build/product/plix PLIX_SRC=$top PLIX_BUILD=$build \
+  "$top/tests/sandbox/sandbox.sh" "$result" "$top/scripts/demo-inside.sh"
+status=$?
+if [ ! -f "$result/status" ]; then
+  echo "demo: no sandbox could be built (status $status)" >&2
+  exit 1
+fi
+
+show() {  # show TITLE FILE: a file of the run, in UTF-8 for the terminal
+  printf '\n===== %s =====\n' "$1"
+  iconv -f ISO-8859-1 -t UTF-8 "$result/out/$2" 2>/dev/null || echo "(none)"
+}
+show "Queues before the installation (lpoptions -l, chosen defaults marked *)" before.txt
+show "Update log of the installation (setup)" install.log
+show "Queues after the installation" after.txt
+show "Update log of the upgrade (setup run again)" upgrade.log
+show "Update log of the uninstallation (setup -d, answered ja)" uninstall.log
+show "Queues after the uninstallation (lpstat -p)" final.txt
+
+printf '\n===== What changed on the sandbox disk (created, changed, -deleted) =====\n'
+(cd "$result/upper" && find . -mindepth 1 \( -path ./var/cache -o -path ./var/spool/cups -o -path ./run \) -prune -o \
+  \( -type c -printf '-/%P (deleted)\n' \) -o \( -type l -printf '/%P -> %l\n' \) -o \
+  \( -type d -printf '/%P/\n' \) -o -printf '/%P (%m)\n' | sort)
+exit "$(cat "$result/status")"
