@@ -4,11 +4,18 @@
 
 #include <string>
 
-// Records entries of cupsModelDir that lead to a known PPD tree; writes their number.
+// Records (at most 8) entries of cupsModelDir that lead to the PPD tree chosen by
+// ppdDirFlags and logs each; writes their number to `count`, except when cupsModelDir
+// does not exist (then nothing is written or logged).
 void scanModelLinks(int* count);
 
-// Decides settings.ppdInstallDir; may create it and the model-directory link.
+// Settles settings.ppdInstallDir from `existing` (reused when not empty), ppdDirFlags,
+// cupsVersion and the `count` recorded links; creates it (mode 0755) when needed and,
+// for CUPS before 1.3 without recorded links, links it into cupsModelDir as "zed".
+// Logs the decision.
 void choosePpdInstallDir(const std::string& existing, int count);
 
-// Makes the symbolic link `linkPath` -> `target`. 0 when made, -1 otherwise.
+// Makes the symbolic link `linkPath` -> `target`. 0 when made; -1 when the target is
+// missing ("No file: %s" logged), the link path exists (message 54 logged) or symlink
+// fails (nothing logged).
 int makeLink(const std::string& target, const std::string& linkPath);

@@ -20,14 +20,18 @@ enum PpdDirFlag : int {
 // 1 when `path` exists and is a directory (a link to a directory counts), else 0.
 int isDirectory(const std::string& path);
 
-// Sets settings.cupsModelDir; 1 when a candidate was found.
+// Sets settings.cupsModelDir to the first of its candidates that is a directory
+// ("/usr/share/cups/model" when none is); 1 when a candidate was found, 0 otherwise.
 int findCupsModelDir();
 
-// Sets the system PPD directory; 1 when a candidate was found.
+// Sets the system PPD directory likewise; 1 when a candidate was found, 0 otherwise.
 int findSystemPpdDir();
 
 // The system PPD directory found by findSystemPpdDir (only logged).
 const std::string& systemPpdDir();
 
-// Surveys the PPD trees; returns the flag word.
+// Surveys the PPD trees once per run: sets cupsModelDir, the system PPD directory and
+// the proposal in settings.ppdInstallDir (cleared first, may stay empty); copies a found
+// product PPD directory into `existingPpdDir` (never clears it). Logs the summary
+// block. Returns the flag word (PpdDirFlag bits). Changes nothing on disk.
 int discoverPpdLocations(std::string& existingPpdDir);
