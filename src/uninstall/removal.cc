@@ -1,8 +1,310 @@
 #include "uninstall/removal.h"
 
-// Not yet implemented: nothing is removed.
-void removeProductQueues() {}
-int removeQueue(const std::string&) { return 0; }
-int removeQueueFiles(const std::string&) { return -1; }
-int removeTree(const std::string&) { return -1; }
-void removeProductFiles() {}
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#include <dirent.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "driver/catalogue.h"
+#include "driver/settings.h"
+#include "driver/shell.h"
+#include "driver/text.h"
+#include "driver/update_log.h"
+#include "probe/command_locator.h"
+
+namespace {
+
+// Catalogue entries used here.
+enum Msg : int {
+  MSG_REMOVE_QUEUE = 123,    // "Lösche den Plix-Drucker: %s."
+  MSG_NOT_POSSIBLE = 140,    // "Nicht möglich"
+  MSG_OK = 141,              // "OK"
+  MSG_REMOVE_DIR = 142,      // "Lösche Verzeichnis: '%s' - "
+  MSG_REMOVE_FILE = 143,     // "Lösche Datei: '%s' - "
+  MSG_BAD_INSTALL_DIR = 146, // "Das Installationsverzeichnis\n\t'%s'\nexistiert nicht oder ist falsch."
+  MSG_RUN_COMMAND = 148,     // "Führe Befehl aus:\n\t%s"
+};
+
+// The product's fixed files, in the order they are deleted: names below installDir,
+// except /usr/bin/zangsfilter, the filter link made at installation.
+struct FixedFile {
+  bool belowInstallDir;
+  const char* name;
+};
+constexpr FixedFile kProductFiles[] = {
+    {true, "/plix"},           {true, "/plixInfo4.0"},         {true, "/bin/zangsfilter"},
+    {false, "/usr/bin/zangsfilter"}, {true, "/etc/UNINSTALLPLIX"}, {true, "/bin/setup"},
+    {true, "/etc/plix4.0.png"}, {true, "/PLIXINST.CONF"},      {true, "/etc/PLIXINST.CONF"},
+    {true, "/bin/nc"},
+};
+// The product's fixed directories below installDir, in the order they are removed.
+constexpr const char* kProductDirs[] = {"/Default", "/ppd", "/etc", "/bin"};
+
+// Files whose presence marks a directory as an installation of the product.
+constexpr const char* kProductMarks[] = {"plixInfo4.0", "plixInfo2.0", "etc/PLIXINST.CONF"};
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+// Where an open directory lives: its identity and the mount it belongs to.
+struct Place {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  uint64_t mountId = 0;
+  bool hasMountId = false;
+  bool mountRoot = false;
+};
+
+bool placeOf(int fd, Place* place) {
+  struct statx sx;
+  if (statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_INO | STATX_MNT_ID, &sx) != 0) return false;
+  place->dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+  place->ino = sx.stx_ino;
+  place->hasMountId = (sx.stx_mask & STATX_MNT_ID) != 0;
+  place->mountId = sx.stx_mnt_id;
+  place->mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
+                     (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+  return true;
+}
+
+// True when `place` is inside the same mount as `top` and is not itself a mount point.
+// A bind mount of the same filesystem has the same device number, so the mount id and
+// the mount-root attribute decide; the device number covers kernels without them.
+bool sameMount(const Place& place, const Place& top) {
+  if (place.mountRoot || place.dev != top.dev) return false;
+  return !(place.hasMountId && top.hasMountId) || place.mountId == top.mountId;
+}
+
+// The names in the open directory `fd`, "." and ".." left out. The list is taken
+// before anything is removed so that removals cannot disturb the reading.
+std::vector<std::string> listNames(int fd) {
+  std::vector<std::string> names;
+  int own = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (own < 0) return names;
+  DIR* dir = fdopendir(own);
+  if (!dir) {
+    close(own);
+    return names;
+  }
+  while (struct dirent* entry = readdir(dir)) {
+    if (strcmp(entry->d_name, ".") == 0 || strcmp(entry->d_name, "..") == 0) continue;
+    names.emplace_back(entry->d_name);
+  }
+  closedir(dir);
+  return names;
+}
+
+// Empties the directory open as `fd` (whose place is `top`), taking ownership of `fd`.
+// Only one directory of the walk is open at a time: going down opens the child by name
+// without following links, going up opens ".." and checks that it is the directory we
+// came from, so a tree of any depth is walked and a moved directory is never mistaken
+// for its old parent. Returns false when the walk lost its way and stopped.
+bool emptyTree(int fd, const Place& top) {
+  struct Frame {
+    std::vector<std::string> names;
+    size_t next = 0;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    std::string name;  // name in the parent directory
+  };
+  std::vector<Frame> stack;
+  stack.push_back(Frame{listNames(fd), 0, top.dev, top.ino, ""});
+
+  for (;;) {
+    Frame& frame = stack.back();
+    if (frame.next < frame.names.size()) {
+      const std::string name = frame.names[frame.next++];
+      struct statx sx;
+      if (statx(fd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE, &sx) != 0)
+        continue;
+      mode_t type = sx.stx_mode & S_IFMT;
+      if (type == S_IFLNK || type == S_IFREG) {
+        (void)unlinkat(fd, name.c_str(), 0);
+        continue;
+      }
+      if (type != S_IFDIR) continue;  // devices, pipes and sockets stay
+      if ((sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
+          (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT))
+        continue;
+      int child = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (child < 0) continue;
+      Place place;
+      if (!placeOf(child, &place) || !sameMount(place, top)) {
+        close(child);
+        continue;
+      }
+      std::vector<std::string> names = listNames(child);
+      close(fd);
+      fd = child;
+      stack.push_back(Frame{std::move(names), 0, place.dev, place.ino, name});
+      continue;
+    }
+
+    if (stack.size() == 1) break;
+    const std::string name = frame.name;
+    stack.pop_back();
+    int parent = openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    close(fd);
+    fd = parent;
+    Place place;
+    if (fd < 0 || !placeOf(fd, &place) || place.dev != stack.back().dev ||
+        place.ino != stack.back().ino) {
+      if (fd >= 0) close(fd);
+      return false;
+    }
+    (void)unlinkat(fd, name.c_str(), AT_REMOVEDIR);
+  }
+  close(fd);
+  return true;
+}
+
+}  // namespace
+
+bool queueNameIsFileName(const std::string& name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  return name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+bool productDirIsSafe(const std::string& dir) {
+  if (dir.empty() || dir[0] != '/') return false;
+  char* resolved = realpath(dir.c_str(), nullptr);
+  if (!resolved) return false;
+  std::string real(resolved);
+  free(resolved);
+  if (real == "/") return false;
+  for (const char* mark : kProductMarks) {
+    struct stat st;
+    if (lstat((real + "/" + mark).c_str(), &st) == 0 && S_ISREG(st.st_mode)) return true;
+  }
+  return false;
+}
+
+int removeTree(const std::string& path) {
+  std::string trimmed = path;
+  while (!trimmed.empty() && trimmed.back() == '/') trimmed.pop_back();
+  if (trimmed.empty()) return -1;  // "" or "/"
+  size_t slash = trimmed.rfind('/');
+  std::string parentPath =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : trimmed.substr(0, slash));
+  std::string base = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+  if (base == "." || base == "..") return -1;
+
+  int parent = open(parentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (parent < 0) return -1;
+  int result = -1;
+  struct statx sx;
+  if (statx(parent, base.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE, &sx) == 0) {
+    if (S_ISLNK(sx.stx_mode)) {
+      // A link in place of the directory: the link goes, what it points to stays.
+      if (unlinkat(parent, base.c_str(), 0) == 0) result = 0;
+    } else if (S_ISDIR(sx.stx_mode)) {
+      int fd = openat(parent, base.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      Place top, above;
+      if (fd >= 0 && placeOf(fd, &top) && placeOf(parent, &above) && sameMount(top, above)) {
+        if (emptyTree(fd, top) && unlinkat(parent, base.c_str(), AT_REMOVEDIR) == 0) result = 0;
+      } else if (fd >= 0) {
+        close(fd);  // a mount point is left as it is
+      }
+    }
+  }
+  close(parent);
+  return result;
+}
+
+int removeQueueFiles(const std::string& name) {
+  if (!queueNameIsFileName(name) || !productDirIsSafe(settings.installDir)) return -1;
+  std::string dir = settings.installDir + "/" + name;
+  if (!exists(dir)) return -1;
+  int result = removeTree(dir);
+  std::string script = dir + ".sh";
+  if (exists(script)) (void)unlink(script.c_str());
+  return result;
+}
+
+int removeQueue(const std::string& name) {
+  int system = settings.printSystem;
+  if (system != PRINT_CUPS && system != PRINT_LP && system != PRINT_NONE) return 0;
+
+  std::string remove =
+      formatText("%s -x%s 2>/dev/null", shellWord(commands.lpadmin).c_str(), shellWord(name).c_str());
+  logMessage(MSG_RUN_COMMAND, remove.c_str());
+  if (runShell(remove) != 0) {
+    std::string query = formatText("%s -p%s -l > /dev/null", shellWord(commands.lpstat).c_str(),
+                                   shellWord(name).c_str());
+    logMessage(MSG_RUN_COMMAND, query.c_str());
+    (void)runShell(query);
+    sleep(1);
+    logMessage(MSG_RUN_COMMAND, remove.c_str());
+    (void)runShell(remove);
+  }
+
+  if (!queueNameIsFileName(name)) return 1;
+
+  // Only a plain file left at the queue's name goes; device nodes and the links the
+  // system keeps in /dev stay whatever the queue is called.
+  std::string device = "/dev/" + name;
+  struct stat st;
+  if (device != "/dev/null" && lstat(device.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+    (void)unlink(device.c_str());
+
+  std::string model;
+  if (system == PRINT_LP) {
+    model = "/usr/spool/lp/model/" + name;
+  } else if (system == PRINT_CUPS && settings.cupsDataDir) {
+    model = *settings.cupsDataDir + "/model/" + name;
+  }
+  if (!model.empty() && exists(model)) {
+    (void)rename(model.c_str(), (model + ".old").c_str());
+    if (exists(model)) (void)unlink(model.c_str());
+  }
+  return 1;
+}
+
+void removeProductQueues() {
+  PListEntry* head = &settings.printerList;
+  if (!head->next) initPList(head);  // never linked: the head is the only entry
+  int count = 1;
+  for (PListEntry* entry = head->next; entry != head; entry = entry->next) ++count;
+
+  PListEntry* entry = head->next;  // the entry after the head first, the head last
+  for (int i = 0; i < count; ++i, entry = entry->next) {
+    const std::string name = entry->queueName;
+    if (name.empty() || name == "Default") continue;
+    (void)removeQueue(name);
+    if (queueNameIsFileName(name)) {
+      (void)removeQueueFiles(name);
+    } else {
+      writeLogLine(formatText("Die Dateien des Plix-Druckers '%s' werden \374bersprungen: "
+                              "der Name ist kein g\374ltiger Dateiname.",
+                              name.c_str()));
+    }
+    logMessage(MSG_REMOVE_QUEUE, name.c_str());
+  }
+}
+
+void removeProductFiles() {
+  const std::string& dir = settings.installDir;
+  if (chdir(dir.c_str()) != 0 || !productDirIsSafe(dir)) {
+    logMessage(MSG_BAD_INSTALL_DIR, dir.c_str());
+    return;
+  }
+  for (const FixedFile& file : kProductFiles) {
+    std::string path = file.belowInstallDir ? dir + file.name : file.name;
+    bool done = exists(path) && unlink(path.c_str()) == 0;
+    writeLogLine(formatMessage(MSG_REMOVE_FILE, path.c_str()) +
+                 catalogueText(done ? MSG_OK : MSG_NOT_POSSIBLE));
+  }
+  for (const char* name : kProductDirs) {
+    std::string path = dir + name;
+    bool done = exists(path) && removeTree(path) == 0;
+    writeLogLine(formatMessage(MSG_REMOVE_DIR, path.c_str()) +
+                 catalogueText(done ? MSG_OK : MSG_NOT_POSSIBLE));
+  }
+}
