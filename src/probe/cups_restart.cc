@@ -1,4 +1,51 @@
 #include "probe/cups_restart.h"
 
-// Not yet implemented: nothing is restarted.
-int restartCups() { return -1; }
+#include <unistd.h>
+
+#include <optional>
+#include <string>
+
+#include "driver/shell.h"
+#include "driver/text.h"
+#include "driver/update_log.h"
+#include "probe/command_locator.h"
+
+namespace {
+
+// Catalogue entries: the status of a restart, and no way to restart found.
+constexpr int kMsgRestartStatus = 51;
+constexpr int kMsgNoRestartWay = 52;
+
+bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+// A located command that really exists there.
+std::optional<std::string> existingCommand(const char* name) {
+  std::optional<std::string> path = locateCommand(name);
+  if (path && exists(*path)) return path;
+  return std::nullopt;
+}
+
+}  // namespace
+
+int restartCups() {
+  std::string command;
+  if (std::optional<std::string> systemctl = existingCommand("systemctl")) {
+    command = formatText("%s restart cups.service", shellWord(*systemctl).c_str());
+    writeLogLine(formatText("CUPS restart command:\"%s\"\n", command.c_str()));
+  }
+  int status = command.empty() ? -1 : runShell(command);
+  logMessage(kMsgRestartStatus, status);
+  if (status == 0) return 0;
+
+  if (std::optional<std::string> service = existingCommand("service")) {
+    status = runShell(formatText("%s cups restart", shellWord(*service).c_str()));
+  } else if (exists("/etc/init.d/cups")) {
+    status = runShell("/etc/init.d/cups restart");
+  } else if (exists("/etc/init.d/cupsys")) {
+    status = runShell("/etc/init.d/cupsys restart");
+  } else {
+    logMessage(kMsgNoRestartWay);
+  }
+  logMessage(kMsgRestartStatus, status);
+  return status;
+}

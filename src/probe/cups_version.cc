@@ -1,10 +1,283 @@
 #include "probe/cups_version.h"
 
-// Not yet implemented: no scratch files, the version stays at its default.
-std::string myTmpName(const std::string& dir, const char*) { return dir; }
-int getCupsVersion() { return 1000; }
-int queryCupsServerVersion() { return 0; }
-int findCupsVersionLocally() { return 1000; }
-std::optional<std::string> findCupsDataDir() { return std::nullopt; }
-int normalizeVersion(int v) { return v; }
-int versionDigits(const char*) { return 0; }
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/catalogue.h"
+#include "driver/settings.h"
+#include "driver/shell.h"
+#include "driver/text.h"
+#include "driver/update_log.h"
+#include "probe/command_locator.h"
+
+namespace {
+
+// Catalogue entry logged when no source names the CUPS version.
+constexpr int kMsgVersionNotFound = 53;
+// The version assumed when no source names one: CUPS 1.4.
+constexpr int kDefaultVersion = 1400;
+// The digit field of the server header holds 31 characters (32 with terminator).
+constexpr size_t kHeaderDigitsMax = 31;
+
+constexpr const char* kCupsConfigPlaces[] = {"/usr/bin/cups-config", "/usr/sbin/cups-config",
+                                             "/sbin/cups-config"};
+constexpr const char* kDataDirPlaces[] = {"/usr/share/cups", "/usr/local/share/cups", "/usr/local/cups",
+                                          "/usr/cups", "/etc/share/cups"};
+
+bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// True when a local source's number names a version: 100 (a "1.0.0" or "1.00") and
+// numbers of 0 or less do not.
+bool isAnswer(int number) { return number > 0 && number != 100; }
+
+// Finds `phrase` in `text` in any mix of upper and lower case (ASCII); npos when absent.
+size_t findCaseless(const std::string& text, std::string_view phrase) {
+  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+  for (size_t start = 0; start + phrase.size() <= text.size(); ++start) {
+    size_t i = 0;
+    while (i < phrase.size() && lower(text[start + i]) == lower(phrase[i])) ++i;
+    if (i == phrase.size()) return start;
+  }
+  return std::string::npos;
+}
+
+// The number a header line names after its first "CUPS" ("CUPS/2.4 IPP/2.1" gives
+// 240), scaled as the server query does; 0 when none fits an int.
+int headerVersion(const std::string& line) {
+  size_t at = line.find("CUPS") + 4;
+  if (at < line.size() && line[at] == '/') ++at;
+  std::string digits;
+  while (at < line.size() && (isDigit(line[at]) || line[at] == '.')) {
+    // A run longer than the digit field is cut to the field; the leading digits are
+    // what names the version.
+    if (digits.size() < kHeaderDigitsMax) digits += line[at];
+    ++at;
+  }
+  float number = static_cast<float>(strtod(digits.c_str(), nullptr));
+  if (number < 10.0f) number = number * 100.0f;
+  else if (number < 100.0f) number = number * 10.0f;
+  // A number beyond an int names no version (and its conversion would be undefined).
+  if (!(number < 2147483648.0f)) return 0;
+  return static_cast<int>(number);
+}
+
+// A source's answer taken: normalized, logged with `format`, returned.
+int takeLocalAnswer(int number, const char* format, const std::string& line) {
+  int version = normalizeVersion(number);
+  writeLogLine(formatText(format, version, line.c_str()));
+  return version;
+}
+
+// Source 1: the version that cups-config prints; 0 when there is none.
+int versionFromCupsConfig() {
+  const char* program = nullptr;
+  for (const char* place : kCupsConfigPlaces) {
+    if (exists(place)) {
+      program = place;
+      break;
+    }
+  }
+  if (program == nullptr) return 0;
+  std::string scratch = myTmpName("/tmp", "ZAN");
+  std::string command = shellWord(program) + " --version > " + formatText(" %s", shellWord(scratch).c_str());
+  runShell(command);
+  std::string line;
+  FILE* file = fopen(scratch.c_str(), "r");
+  if (file != nullptr) {
+    readPiece(file, &line);
+    fclose(file);
+  }
+  unlink(scratch.c_str());
+  int number = versionDigits(line.c_str());
+  return isAnswer(number) ? takeLocalAnswer(number, "CUPS Version : %d // %s", line) : 0;
+}
+
+// Sources 2 and 5: the first line of `path` that holds `phrase` followed by " v"; the
+// version is the digits after " v". 0 when the file has no such line or names no version.
+int versionAfterPhrase(const char* path, const char* phrase, const char* logFormat) {
+  FILE* file = fopen(path, "r");
+  if (file == nullptr) return 0;
+  std::string line;
+  int result = 0;
+  while (readPiece(file, &line)) {
+    size_t at = line.find(phrase);
+    if (at == std::string::npos) continue;
+    size_t v = line.find(" v", at + strlen(phrase));
+    if (v == std::string::npos) continue;
+    int number = versionDigits(line.c_str() + v + 2);
+    if (isAnswer(number)) result = takeLocalAnswer(number, logFormat, line);
+    break;
+  }
+  fclose(file);
+  return result;
+}
+
+// Source 3: the <TITLE> line of the documentation index.
+int versionFromDocIndex() {
+  FILE* file = fopen("/usr/share/cups/doc/index.html", "r");
+  if (file == nullptr) return 0;
+  std::string line;
+  int result = 0;
+  while (readPiece(file, &line)) {
+    size_t title = line.find("<TITLE>");
+    if (title == std::string::npos) continue;
+    size_t at = line.find("CUPS", title + strlen("<TITLE>"));
+    if (at == std::string::npos) continue;
+    at += strlen("CUPS");
+    while (at < line.size() && line[at] == ' ') ++at;
+    int number = versionDigits(line.c_str() + at);
+    if (isAnswer(number)) result = takeLocalAnswer(number, "CUPS Version : %d// %s", line);
+    break;
+  }
+  fclose(file);
+  return result;
+}
+
+// Source 4: a documentation directory /usr/share/doc/cups-1.m, the lowest m first.
+int versionFromDocDirectory() {
+  for (int m = 0; m <= 5; ++m) {
+    std::string path = formatText("%s/cups-1.%d", "/usr/share/doc", m);
+    if (exists(path)) {
+      int version = 1000 + 100 * m;
+      writeLogLine(formatText("CUPS Version : %d// %s", version, path.c_str()));
+      return version;
+    }
+  }
+  return 0;
+}
+
+// Source 6: the banner test page's "produced by CUPS" line, in any case.
+int versionFromBanner() {
+  const char* path = exists("/usr/share/cups/data/testprint") ? "/usr/share/cups/data/testprint"
+                                                              : "/etc/cups/data/testprint";
+  FILE* file = fopen(path, "r");
+  if (file == nullptr) return 0;
+  std::string line;
+  int result = 0;
+  while (readPiece(file, &line)) {
+    size_t at = findCaseless(line, "produced by CUPS");
+    if (at == std::string::npos) continue;
+    at += strlen("produced by CUPS");
+    while (at < line.size() && (line[at] == ' ' || line[at] == '\t' || line[at] == 'v' || line[at] == 'V')) ++at;
+    int number = versionDigits(line.c_str() + at);
+    if (isAnswer(number)) result = takeLocalAnswer(number, "CUPS Version : %d// %s", line);
+    break;
+  }
+  fclose(file);
+  return result;
+}
+
+}  // namespace
+
+std::string myTmpName(const std::string& dir, const char* label) {
+  // The caller's text is not touched: the one trailing "/" is left out of a copy.
+  std::string base = dir;
+  if (!base.empty() && base.back() == '/') base.pop_back();
+  std::string path = base + "/ZANXXXXXX";
+  int fd = mkstemp(path.data());
+  if (fd < 0) {
+    fprintf(stderr, "myTmpName(%s,%s) Failed!\n", base.c_str(), label ? label : "ZAN");
+    exit(255);
+  }
+  close(fd);
+  return path;
+}
+
+int getCupsVersion() {
+  int v = queryCupsServerVersion();
+  if (v <= 0) return findCupsVersionLocally();
+  v = normalizeVersion(v);
+  writeLogLine(formatText("CUPS Header Version : %d//HTTP", v));
+  return v;
+}
+
+int queryCupsServerVersion() {
+  std::string scratch = myTmpName("/tmp", "ZAN");
+
+  std::string netcat;
+  if (!settings.sourceDir.empty() && exists(settings.sourceDir + "/zannc")) {
+    netcat = settings.sourceDir + "/zannc";
+  } else if (exists("/opt/zed/bin/zannc")) {
+    netcat = "/opt/zed/bin/zannc";
+  } else {
+    netcat = locateCommand("nc").value_or("nc");
+  }
+
+  runShell(formatText("#!/bin/sh\n%s localhost 631 >%s <<EOF\nHEAD / HTTP/1.1\nConnection: Close\n%c\nEOF\n",
+                      shellWord(netcat).c_str(), shellWord(scratch).c_str(), '\n'));
+
+  FILE* file = fopen(scratch.c_str(), "r");
+  if (file == nullptr) {
+    unlink(scratch.c_str());
+    return 0;
+  }
+  int result = 0;
+  std::string line;
+  while (readPiece(file, &line)) {
+    if (contains(line, "Server:") && contains(line, "CUPS")) {
+      result = headerVersion(line);
+      break;
+    }
+  }
+  fclose(file);
+  unlink(scratch.c_str());
+  return result;
+}
+
+int findCupsVersionLocally() {
+  if (int v = versionFromCupsConfig()) return v;
+  if (exists("/etc/cups/printers.conf")) {
+    if (int v = versionAfterPhrase("/etc/cups/printers.conf", "Printer configuration", "CUPS Version : %d // %s")) {
+      return v;
+    }
+  }
+  if (int v = versionFromDocIndex()) return v;
+  if (int v = versionFromDocDirectory()) return v;
+  const char* testPage = exists("/etc/cups/data/testprint.ps") ? "/etc/cups/data/testprint.ps"
+                                                               : "/usr/share/cups/data/testprint.ps";
+  if (int v = versionAfterPhrase(testPage, "Printed Using CUPS", "CUPS Version : %d// %s")) return v;
+  if (int v = versionFromBanner()) return v;
+  writeLogLine(formatText("CUPS Version : %d// %s", kDefaultVersion, catalogueText(kMsgVersionNotFound)));
+  return kDefaultVersion;
+}
+
+std::optional<std::string> findCupsDataDir() {
+  if (!settings.cupsBinDir.empty()) {
+    std::string path = formatText("%s/share/cups", settings.cupsBinDir.c_str());
+    if (exists(path)) return path;
+  }
+  for (const char* place : kDataDirPlaces) {
+    if (exists(place)) return std::string(place);
+  }
+  return std::nullopt;
+}
+
+int normalizeVersion(int v) {
+  if (v <= 0) return v;
+  while (v <= 999) v *= 10;
+  while (v > 9999) v /= 10;
+  return v;
+}
+
+int versionDigits(const char* text) {
+  // Digits are appended while the number still fits an int; a longer run keeps its
+  // leading digits, which are the ones that name the version after normalizing.
+  long long number = 0;
+  bool full = false;
+  for (const char* p = text; p != nullptr && *p != '\0'; ++p) {
+    if (*p == '.') continue;
+    if (!isDigit(*p)) break;
+    if (full) continue;
+    long long next = number * 10 + (*p - '0');
+    if (next > INT_MAX) full = true;
+    else number = next;
+  }
+  return static_cast<int>(number);
+}
