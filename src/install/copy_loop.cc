@@ -1,9 +1,273 @@
 #include "install/copy_loop.h"
 
-// Not yet implemented: nothing is installed.
-void goInstall(int) {}
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "driver/catalogue.h"
+#include "driver/settings.h"
+#include "driver/shell.h"
+#include "driver/text.h"
+#include "driver/update_log.h"
+#include "install/dir_prep.h"
+#include "install/info_file.h"
+#include "install/manifest.h"
+#include "install/selinux.h"
+#include "install/uninstall_script.h"
+#include "ppdloc/model_links.h"
+#include "ppdloc/ppd_dirs.h"
+#include "probe/command_locator.h"
+
+namespace {
+
+enum Msg : int {
+  MSG_ARCHIVE_TO = 13,           // "Nach: %s.\n"
+  MSG_ARCHIVE_FROM = 14,         // "Speichern PPD Dateie von: %s.\n"
+  MSG_NO_PPD_DIR = 15,           // "Keine Zugrif auf PPD Verzeichnis: \"%s\"\n"
+  MSG_COPY_LOOP = 70,            // "goInstall: Anfang Kopiezyclus für %d items.\n"
+  MSG_INFO_CARRIED = 71,         // "Kopie von Plix Konfig Datei %s/plixInfo2.0 nach plixInfo3.0.\n"
+  MSG_PPD_DIR_CHMOD = 73,        // "Könnte nicht chmod Verzeichnis: %s"
+  MSG_PPD_DIR_FALLBACK = 74,     // "Zurück nach CUPS Model Verzeichnis: %s"
+  MSG_PPD_DIR_NOT_MADE = 75,     // "Könnte Verzeichnis: %s nicht herstellen"
+  MSG_STOPPED = 76,              // "Entschuldigung, Installation hört auf."
+  MSG_NO_PRODUCT_TREE = 77,      // "Könnte nich ZED Verzeichnis: %s finden oder herstellen"
+  MSG_INSTALL_FROM = 78,         // "setup nach RPM in: %s.\n"
+  MSG_CANNOT_CD = 79,            // "Könnte nicht nach Verzeichnis: %s umwandlen.\n"
+  MSG_PPD_INSTALL_DIR = 133,     // "PPD-Installationsverzeichnis: %s\n"
+  MSG_LINK = 135,                // "Verknüpfung %d: %s mit %s verknüpft.\n"
+  MSG_INFO_SKIPPED = 144,        // "Erstellen der Konfigurationsdatei überspringen: ..."
+  MSG_DIR_WRONG = 146,           // "Das Installationsverzeichnis\n\t'%s'\nexistiert nicht ..."
+  MSG_CHMOD = 180,               // "Ändere Ausführungsrechte von '%s' zu  00%o.\n"
+  MSG_COPY = 181,                // "Kopiere Datei %s zu %s.\n"
+  MSG_START_SCRIPTS = 182,       // "Erstelle Drucker-Startskripte.\n"
+  MSG_UNINSTALL_SCRIPT = 183,    // "Erstelle Deinstallationsskript: '%s/UNINSTALLPLIX'.\n"
+  MSG_INFO_WRITTEN = 185,        // "Erstelle Konfigurationsdatei: '%s/plixInfo3.0'.\n"
+  MSG_INSTALL_DIR_OK = 189,      // "Installationsverzeichnis '%s' OK.\n"
+  MSG_FALSE = 194,               // ": FALSCH!"
+};
+
+constexpr const char* kFilterLink = "/usr/bin/zangsfilter";
+// Labelled as a program wherever the product is installed.
+constexpr const char* kLabelledFilter = "/opt/zed/bin/zangsfilter";
+constexpr const char* kPackageVersion = "4.0-8";
+constexpr int kPpdDirMode = 0755;
+constexpr int kFallbackPpdDirMode = 0766;
+// Paths and sources of two characters or less are never copied (only "nc" is).
+constexpr size_t kShortName = 2;
+
+bool pathExists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+// Formats catalogue entry `number` into one log line (control characters blanked).
+void logBlanked(const std::string& message) {
+  std::string line = message;
+  blankControlChars(line);
+  writeLogLine(line);
+}
+
+// Step 1: sourceDir settled and made the working directory.
+void enterSourceDir() {
+  if (settings.sourceDir == "/opt/zed/bin") settings.sourceDir = "/opt/zed";
+  if (chdir(settings.sourceDir.c_str()) == 0)
+    writeLogLine(formatText("cd %s.\n", settings.sourceDir.c_str()));
+  else
+    logMessage(MSG_CANNOT_CD, settings.sourceDir.c_str());
+}
+
+[[noreturn]] void stopRun() {
+  if (updateLogIsOpen()) closeUpdateLog();
+  exit(0);
+}
+
+// Step 4: the product's PPD directory exists, or the fallback below the CUPS model
+// directory is taken; on an upgrade from the earlier release its PPDs are archived.
+void preparePpdDir() {
+  std::string& ppdDir = settings.ppdInstallDir;
+  if (!ppdDir.empty() && !isDirectory(ppdDir)) {
+    if (mkdir(ppdDir.c_str(), kPpdDirMode) == 0) {
+      if (chmod(ppdDir.c_str(), kPpdDirMode) == 0)
+        logMessage(MSG_CHMOD, ppdDir.c_str(), static_cast<unsigned>(kPpdDirMode));
+      else
+        logMessage(MSG_PPD_DIR_CHMOD, ppdDir.c_str());
+    } else {
+      logMessage(MSG_PPD_DIR_NOT_MADE, ppdDir.c_str());
+      logMessage(MSG_PPD_DIR_FALLBACK, settings.cupsModelDir.c_str());
+      ppdDir = fitText(formatText("%s/zed", settings.cupsModelDir.c_str()));
+      if (makeDirectory(ppdDir, 0, kPpdDirMode) != 0 &&
+          makeDirectory(ppdDir, 1, kFallbackPpdDirMode) < 0)
+        logMessage(MSG_DIR_WRONG, ppdDir.c_str());
+    }
+  } else {
+    logMessage(MSG_PPD_INSTALL_DIR, ppdDir.c_str());
+  }
+  if (settings.upgradeMode == 1) (void)savePpdFiles(ppdDir);
+}
+
+// Step 5: the installation directory must be a directory (made on a new installation).
+void checkInstallDir() {
+  const std::string& dir = settings.installDir;
+  int result;
+  if (settings.upgradeMode != 0) {
+    result = makeDirectory(dir, 0, kProductDirMode);
+  } else {
+    if (dir == "/opt/zed") makeDirectoryPath(dir);
+    result = makeDirectory(dir, 1, kProductDirMode);
+  }
+  if (result < 0) {
+    logMessage(MSG_DIR_WRONG, dir.c_str());
+    stopRun();
+  }
+  logBlanked(formatMessage(MSG_INSTALL_DIR_OK, dir.c_str()));
+}
+
+// Step 6: the information file, by upgradeMode.
+void settleInfoFile() {
+  const char* dir = settings.installDir.c_str();
+  switch (settings.upgradeMode) {
+    case 0:
+      writeInfoFile();
+      logBlanked(formatMessage(MSG_INFO_WRITTEN, dir));
+      break;
+    case 1:
+      copyInfoFile();
+      logBlanked(formatMessage(MSG_INFO_CARRIED, dir));
+      break;
+    default:
+      logBlanked(formatMessage(MSG_INFO_SKIPPED, dir));
+      break;
+  }
+}
+
+// Where the copy loop puts the items; the switches live for the whole loop.
+struct CopyState {
+  bool copySwitch = false;       // on: items are copied
+  bool directorySwitch = false;  // on: "." items land in a directory of their own name
+};
+
+// The destination path of `item`; false for a destination form the loop does not know.
+bool destinationPath(const InstallItem& item, CopyState* state, std::string* path) {
+  const std::string& dest = item.destination;
+  if (dest == "." || dest == "/") {
+    *path = fitText(formatText("%s/%s", settings.installDir.c_str(), item.source.c_str()));
+    if (state->directorySwitch) (void)makeDirectory(*path, 1, kProductDirMode);
+    return true;
+  }
+  if (dest == "?") {
+    if (!settings.ppdInstallDir.empty() && isDirectory(settings.ppdInstallDir))
+      *path = settings.ppdInstallDir;
+    else if (!settings.cupsModelDir.empty() && isDirectory(settings.cupsModelDir))
+      *path = settings.cupsModelDir;
+    else
+      *path = "/tmp";
+    state->copySwitch = true;
+    if (state->directorySwitch) (void)makeDirectory(*path, 1, kProductDirMode);
+    return true;
+  }
+  if (dest.size() > 2 && startsWith(dest, "./")) {
+    *path = fitText(formatText("%s/%s", settings.installDir.c_str(), dest.c_str() + 2));
+  } else if (dest.size() > 2 && dest[0] == '/') {
+    *path = dest;
+  } else {
+    return false;
+  }
+  (void)makeDirectory(*path, 1, kProductDirMode);
+  state->directorySwitch = true;
+  return true;
+}
+
+// The source as cp is to read it: never taken for an option.
+std::string sourceWord(const std::string& source) {
+  return shellWord(source[0] == '-' ? "./" + source : source);
+}
+
+void copyItem(int number, const InstallItem& item, CopyState* state) {
+  trace("goInstall[%d]: %s ===> %s, o%o.\n", number, item.source.c_str(), item.destination.c_str(),
+        static_cast<unsigned>(item.mode));
+  std::string path;
+  if (!destinationPath(item, state, &path)) {
+    writeLogLine(formatText("Kopiere Datei %s: unbekanntes Ziel '%s', \374bersprungen.",
+                            item.source.c_str(), item.destination.c_str()));
+    return;
+  }
+  std::string message = formatMessage(MSG_COPY, item.source.c_str(), path.c_str());
+  blankControlChars(message);
+  bool copyable = state->copySwitch && path.size() > kShortName &&
+                  (item.source.size() > kShortName || item.source == "nc");
+  if (!copyable) return;
+  std::string command = formatText("%s  %s %s", shellWord(commands.cp).c_str(),
+                                   sourceWord(item.source).c_str(), shellWord(path).c_str());
+  if (runShell(command) != 0) {
+    writeLogLine(message + catalogueText(MSG_FALSE));
+    return;
+  }
+  writeLogLine(message);
+  if (item.mode > 0) {
+    size_t slash = item.source.rfind('/');
+    std::string base = slash == std::string::npos ? item.source : item.source.substr(slash + 1);
+    std::string target = fitText(formatText("%s/%s", path.c_str(), base.c_str()));
+    (void)chmod(target.c_str(), static_cast<mode_t>(item.mode));
+    logMessage(MSG_CHMOD, target.c_str(), static_cast<unsigned>(item.mode));
+  }
+}
+
+// Step 11: /usr/bin/zangsfilter leads to the installed filter program.
+void linkFilter() {
+  if (pathExists(kFilterLink)) return;
+  std::string target = fitText(formatText("%s/bin/zangsfilter", settings.installDir.c_str()));
+  std::string message = formatMessage(MSG_LINK, 1, kFilterLink, target.c_str());
+  if (makeLink(target, kFilterLink) != 0) message += catalogueText(MSG_FALSE);
+  writeLogLine(message);
+}
+
+}  // namespace
+
+void goInstall(int itemCount) {
+  enterSourceDir();
+  CopyState state;
+  state.copySwitch = settings.sourceDir != settings.installDir;
+  if (state.copySwitch) logMessage(MSG_INSTALL_FROM, settings.sourceDir.c_str());
+
+  if (makeProductDirs(settings.installDir) == 0) {
+    logMessage(MSG_NO_PRODUCT_TREE, settings.installDir.c_str());
+    logMessage(MSG_STOPPED);
+    stopRun();
+  }
+  preparePpdDir();
+  checkInstallDir();
+  settleInfoFile();
+  logBlanked(formatMessage(MSG_UNINSTALL_SCRIPT, settings.installDir.c_str()));
+  writeUninstallScript();
+  logBlanked(catalogueText(MSG_START_SCRIPTS));
+
+  trace("goInstall: Starting copy loop for %d items.\n", itemCount);
+  logMessage(MSG_COPY_LOOP, itemCount);
+  for (int i = 0; i < itemCount && i < kInstallItemsMax; ++i) copyItem(i, installItems[i], &state);
+
+  linkFilter();
+  (void)setSelinuxContext(kFilterLink, "-u system_u", 1);
+  (void)setSelinuxContext(kLabelledFilter, "-t bin_t", 1);
+}
+
 void blankControlChars(std::string& text) {
   for (char& c : text)
     if (static_cast<unsigned char>(c) < 0x20) c = ' ';
 }
-int savePpdFiles(const std::string&) { return -1; }
+
+int savePpdFiles(const std::string& dir) {
+  if (dir.empty() || !pathExists(dir)) {
+    logMessage(MSG_NO_PPD_DIR, dir.c_str());
+    return -1;
+  }
+  std::string archive = formatText("/var/tmp/PlixPPDFiles%s.tar", kPackageVersion);
+  // tar runs only inside dir: when dir cannot be entered the script ends before it.
+  std::string script = formatText("#!/bin/sh\nc=`pwd`\ncd %s || exit 1\ntar cf %s *\ncd \"${c}\"\n",
+                                  shellWord(dir).c_str(), shellWord(archive).c_str());
+  int status = runShell(script);
+  logMessage(MSG_ARCHIVE_FROM, dir.c_str());
+  logMessage(MSG_ARCHIVE_TO, archive.c_str());
+  return status;
+}

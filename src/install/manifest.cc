@@ -1,9 +1,103 @@
 #include "install/manifest.h"
 
+#include <cstdio>
+#include <cstdlib>
+
+#include "driver/settings.h"
+#include "driver/text.h"
+#include "driver/update_log.h"
+
 InstallItem installItems[kInstallItemsMax];
 
-// Not yet implemented: the manifest yields no items.
-int getInfoData() { return 0; }
+namespace {
+
+enum Msg : int {
+  MSG_CANNOT_OPEN_MANIFEST = 191,  // "Kann Info-Datei '%s' nicht öffnen.\n"
+};
+
+// Mode given to an item whose mode token reads as 0 or less.
+constexpr int kDefaultItemMode = 0755;
+
+// Token bytes are 0x21..0x7F; every other byte separates tokens.
+bool isTokenByte(char c) {
+  unsigned char u = static_cast<unsigned char>(c);
+  return u >= 0x21 && u <= 0x7F;
+}
+
+// The token that starts at or after *pos (separators skipped); *pos ends after it.
+std::string nextToken(const std::string& line, size_t* pos) {
+  while (*pos < line.size() && !isTokenByte(line[*pos])) ++*pos;
+  size_t start = *pos;
+  while (*pos < line.size() && isTokenByte(line[*pos])) ++*pos;
+  return line.substr(start, *pos - start);
+}
+
+// The mode of the rest of an item line: the token that begins at the first "00", read
+// as octal (as a 32-bit "%o" would read it); a value of 0 or less becomes 0755. 0 when
+// the rest holds no "00".
+int modeFromRest(const std::string& line, size_t pos) {
+  size_t at = line.find("00", pos);
+  if (at == std::string::npos) return 0;
+  unsigned value = 0;
+  for (size_t i = at; i < line.size() && isTokenByte(line[i]); ++i) {
+    if (line[i] < '0' || line[i] > '7') break;
+    value = value * 8 + static_cast<unsigned>(line[i] - '0');
+  }
+  int mode = static_cast<int>(value);
+  return mode <= 0 ? kDefaultItemMode : mode;
+}
+
+}  // namespace
+
+int getInfoData() {
+  for (InstallItem& item : installItems) item = InstallItem();
+
+  std::string path = formatText("%s/etc/%s", settings.sourceDir.c_str(), settings.manifestName.c_str());
+  FILE* file = fopen(path.c_str(), "r");
+  if (file == nullptr) {
+    path = formatText("%s/%s", settings.sourceDir.c_str(), settings.manifestName.c_str());
+    file = fopen(path.c_str(), "r");
+  }
+  if (file == nullptr) {
+    logMessage(MSG_CANNOT_OPEN_MANIFEST, path.c_str());
+    return 0;
+  }
+  writeLogLine(formatText("PLIXINST.CONF = %s.", path.c_str()));
+
+  int count = 0;
+  std::string line;
+  while (readPiece(file, &line)) {
+    if (contains(line, "@@NULL")) break;
+    if (line[0] == '#' || line[0] == '\n') continue;
+    trimLineEnd(line);
+    if (line.empty() || !isTokenByte(line[0])) continue;
+    size_t pos = 0;
+    std::string source = nextToken(line, &pos);
+    if (count >= kInstallItemsMax) {
+      writeLogLine(formatText("getInfoData: Mehr als %d Eintr\344ge, '%s' und alle folgenden abgelehnt.\n",
+                              kInstallItemsMax, source.c_str()));
+      break;
+    }
+    if (source.size() > kItemSourceMax) {
+      writeLogLine(formatText("getInfoData: Quelle '%s' l\344nger als %zu Zeichen, abgelehnt; "
+                              "Lesen beendet.\n",
+                              source.c_str(), kItemSourceMax));
+      break;
+    }
+    InstallItem& item = installItems[count++];
+    item.source = source;
+    std::string destination = nextToken(line, &pos);
+    if (destination.empty()) continue;
+    item.destination = destination;
+    item.mode = modeFromRest(line, pos);
+    if (item.mode != 0)
+      trace("getInfoData: %s ===> %s, o%o.\n", item.source.c_str(), item.destination.c_str(),
+            static_cast<unsigned>(item.mode));
+  }
+  fclose(file);
+  return count;
+}
+
 void trimLineEnd(std::string& text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
     text.pop_back();

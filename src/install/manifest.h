@@ -1,11 +1,13 @@
-// The installation manifest (PLIXINST.CONF): which files to copy, where, with which mode.
+// The installation manifest (PLIXINST.CONF of the unpacked product): which files to
+// copy, where to put them and which permission bits to give them. Owns the table
+// installItems, which goInstall then copies in table order.
 #pragma once
 
 #include <string>
 
 struct InstallItem {
-  std::string source;       // at most 47 characters
-  std::string destination;  // at most 255 characters
+  std::string source;       // at most 47 characters, relative to sourceDir
+  std::string destination;  // at most 255 characters; "" when the line has none
   int mode = 0;             // 0: leave the permission bits alone
 };
 
@@ -14,7 +16,10 @@ inline constexpr size_t kItemSourceMax = 47;
 
 extern InstallItem installItems[kInstallItemsMax];
 
-// Reads the manifest into installItems; the number of items, 0 on failure.
+// Reads sourceDir/etc/<manifestName>, else sourceDir/<manifestName>, into installItems.
+// Returns the number of items; 0 when neither file opens (logged, message 191) or it
+// holds no item. A 257th item or a source longer than 47 characters ends the reading
+// there, with a log line naming the refused item; the items before it stay.
 int getInfoData();
 
 // Removes trailing newline, carriage-return and space characters in place.

@@ -1,4 +1,140 @@
 #include "install/uninstall_script.h"
 
-// Not yet implemented: no script is written.
-void writeUninstallScript() {}
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "driver/catalogue.h"
+#include "driver/settings.h"
+#include "driver/shell.h"
+#include "driver/text.h"
+#include "driver/update_log.h"
+#include "probe/command_locator.h"
+
+namespace {
+
+enum Msg : int {
+  MSG_ANSWER_NO_PATTERN = 171,   // "[nN]|[nN][eE][iI][nN])"
+  MSG_ANSWER_YES_PATTERN = 172,  // "[oO]|[jJ]|[jJ][aA])"
+  MSG_DEFAULT_NO = 174,          // "Nein"
+  MSG_QUESTION = 175,            // "Möchten Sie Plix 4.0-0 wirklich deinstallieren?"
+  MSG_TITLE = 176,               // "Deinstallation von 'Plix 4.0-0'"
+  MSG_ASK_AGAIN = 177,           // "echo: Bitte mit Ja oder Nein antworten."
+  MSG_SCRIPT_HEADER = 178,       // "# Deinstallationsskript von Plix 4.0-0 vom: %s"
+  MSG_SCRIPT_WRITTEN = 193,      // "Erstelltes Skript: %s."
+  MSG_CANNOT_OPEN = 209,         // "Kann Datei nicht öffnen:\n\t'%s'.\nBitte überprüfen ..."
+};
+
+constexpr int kScriptMode = 0755;
+
+std::string nowText() {
+  time_t now = time(nullptr);
+  const char* text = ctime(&now);
+  return text ? text : "\n";
+}
+
+// The script text. `quoteArgs`: the deleting functions quote their argument, needed
+// as soon as one path of the script is not a plain shell word; an ordinary script
+// keeps the bare $1.
+std::string scriptText(const std::string& rm, const std::string& installDir,
+                       const std::string& ppdDir, const std::string& date) {
+  auto word = [](const std::string& value) { return shellWord(value); };
+  std::string paths[] = {installDir + "/plixInfo4.0",      installDir + "/bin/zangsfilter",
+                         installDir + "/bin/nc",           "/usr/bin/zangsfilter",
+                         installDir + "/bin/setup",        installDir + "/etc/plix4.0.png",
+                         installDir + "/etc/PLIXINST.CONF", installDir + "/PLIXINST.CONF"};
+  std::string dirs[] = {ppdDir + "/ppd", installDir + "/etc", installDir + "/bin", installDir};
+  bool quoteArgs = word(rm) != rm;
+  for (const std::string& p : paths) quoteArgs = quoteArgs || word(p) != p;
+  for (const std::string& d : dirs) quoteArgs = quoteArgs || word(d) != d;
+  const char* arg = quoteArgs ? "\"$1\"" : "$1";
+
+  std::string s;
+  s += "#!/bin/sh\n";
+  s += "#\n";
+  s += formatMessage(MSG_SCRIPT_HEADER, date.c_str());
+  s += "#\n";
+  s += "#Delete a file\n";
+  s += "#Syntax : delFile $fileName\n";
+  s += "#\n";
+  s += "delFile()\n";
+  s += "{\n";
+  s += formatText("if [ -f %s ] ; then\n", arg);
+  s += formatText("  %s %s\n", word(rm).c_str(), arg);
+  s += "fi\n";
+  s += "}\n";
+  s += "#\n";
+  s += "#Delete a directory\n";
+  s += "#Syntax : delDir $dirName\n";
+  s += "delDir()\n";
+  s += "{\n";
+  s += formatText("if [ -d %s ] ; then\n", arg);
+  s += formatText("  %s -rf %s\n", word(rm).c_str(), arg);
+  s += "fi\n";
+  s += "}\n";
+  s += "#\n";
+  s += "#\n";
+  s += "# Get a yes or no answer from the user.  Argument 1 is prompt, 2 is default.\n";
+  s += "#\n";
+  s += "yorn()\n";
+  s += "{\n";
+  s += "        if [ \"$2\" = \"\" ] ; then\n";
+  s += "                prompt=\"$1? \"\n";
+  s += "        else\n";
+  s += "                prompt=\"$1 [$2]? \"\n";
+  s += "        fi\n";
+  s += " \n";
+  s += "        while true ; do\n";
+  s += "                echo \"$prompt\"\n";
+  s += "                read input\n";
+  s += "                parsed=$input\n";
+  s += " \n";
+  s += "                if [ \"$parsed\" = \"\" ] ; then\n";
+  s += "                        answer=$2\n";
+  s += "                else\n";
+  s += "                        answer=$input\n";
+  s += "                fi\n";
+  s += " \n";
+  s += "                case $answer in\n";
+  s += formatText("                %s\n", catalogueText(MSG_ANSWER_YES_PATTERN));
+  s += "                        return 0 ; break ;;\n";
+  s += formatText("                %s\n", catalogueText(MSG_ANSWER_NO_PATTERN));
+  s += "                        return 1 ; break ;;\n";
+  s += "                *)\n";
+  s += formatText("                        %s\n", catalogueText(MSG_ASK_AGAIN));
+  s += "                esac\n";
+  s += "        done\n";
+  s += "}\n";
+  s += "#\n";
+  s += formatText("echo \"%s\"\n", catalogueText(MSG_TITLE));
+  s += formatText("yorn \"%s\" \"%s\"\n", catalogueText(MSG_QUESTION), catalogueText(MSG_DEFAULT_NO));
+  s += "it_is=$?\n";
+  s += "if [ $it_is -ne 0 ] ; then\n";
+  s += "  exit\n";
+  s += "fi\n";
+  for (const std::string& p : paths) s += "delFile " + word(p) + "\n";
+  for (const std::string& d : dirs) s += "delDir " + word(d) + "\n";
+  return s;
+}
+
+}  // namespace
+
+void writeUninstallScript() {
+  // An empty installDir names /opt/zed in the script too, never "/bin" and "/etc".
+  const std::string installDir = settings.installDir.empty() ? std::string("/opt/zed") : settings.installDir;
+  std::string path = fitText(formatText("%s/etc/UNINSTALLPLIX", installDir.c_str()));
+  FILE* file = fopen(path.c_str(), "w");
+  if (file == nullptr) {
+    logMessage(MSG_CANNOT_OPEN, path.c_str());
+    return;
+  }
+  std::string text = scriptText(commands.rm, installDir, settings.ppdInstallDir, nowText());
+  fwrite(text.data(), 1, text.size(), file);
+  fclose(file);
+  (void)chmod(path.c_str(), kScriptMode);
+  (void)chown(path.c_str(), static_cast<uid_t>(settings.userId), static_cast<gid_t>(settings.groupId));
+  logMessage(MSG_SCRIPT_WRITTEN, path.c_str());
+}
