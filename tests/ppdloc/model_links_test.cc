@@ -282,6 +282,46 @@ run_case nine settle PLIX_CUPS_VERSION=1200
   checkUpper(r, {dir.c_str(), 'd', nullptr});
 }
 
+// Whole setup runs on hosts whose CUPS version comes from cups-config (no scheduler
+// runs, so the server is not asked).
+TEST(ModelDirectoryLinks, SetupOnCups12LinksAndOnCups22DoesNot) {
+  const std::string head = std::string(kScriptHead) + R"(
+export ZANLPMODE=CUPS
+bare_host
+rm -f /usr/sbin/cups-config /sbin/cups-config
+)";
+  Sandbox old;
+  SandboxResult r12 = old.run(head + R"(
+printf '#!/bin/sh\necho 1.2.0\n' | put /usr/bin/cups-config 0755
+mkdir -p /usr/share/cups/model /usr/share/ppd
+run_setup cups12
+)");
+  ASSERT_EQ(r12.status, 0) << r12.error;
+  std::string log = r12.out("cups12.log");
+  EXPECT_NE(log.find("PPD-Installationsverzeichnis: /usr/share/ppd/zed\n" + created("/usr/share/ppd/zed") +
+                     "Verkn\374pfung 1: /usr/share/cups/model/zed mit /usr/share/ppd/zed verkn\374pft.\n"),
+            std::string::npos)
+      << log;
+  checkUpper(r12, {"/usr/share/ppd/zed", 'd', nullptr});
+  checkUpper(r12, {"/usr/share/cups/model/zed", 'l', "/usr/share/ppd/zed"});
+
+  Sandbox current;
+  SandboxResult r22 = current.run(head + R"(
+printf '#!/bin/sh\necho 2.2.0\n' | put /usr/bin/cups-config 0755
+mkdir -p /usr/share/cups/model /usr/share/ppd/openprinting
+run_setup cups22
+)");
+  ASSERT_EQ(r22.status, 0) << r22.error;
+  log = r22.out("cups22.log");
+  EXPECT_NE(log.find("PPD-Installationsverzeichnis: /usr/share/ppd/openprinting/zed\n" +
+                     created("/usr/share/ppd/openprinting/zed") +
+                     "Erstelltes Verzeichnis: '/usr/share/ppd/openprinting/zed'.\n"),
+            std::string::npos)
+      << log;
+  checkUpper(r22, {"/usr/share/ppd/openprinting/zed", 'd', nullptr});
+  checkUpper(r22, {"/usr/share/cups/model/zed", '-', nullptr});
+}
+
 TEST(ModelDirectoryLinks, MakeLinkRefusesMissingTargetsAndTakenOrDanglingNames) {
   Sandbox box;
   SandboxResult r = box.run(std::string(kScriptHead) + R"(
