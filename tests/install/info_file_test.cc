@@ -1,0 +1,134 @@
+// The information file written into, and carried over within, an installation
+// directory of the test's own.
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "driver/settings.h"
+#include "install/find_installation.h"
+#include "install/info_file.h"
+#include "sandbox/sandbox.h"
+
+namespace {
+
+void writeFile(const std::string& path, const std::string& text) {
+  FILE* f = fopen(path.c_str(), "w");
+  ASSERT_NE(f, nullptr) << path;
+  fwrite(text.data(), 1, text.size(), f);
+  fclose(f);
+}
+
+struct InfoFileTest : testing::Test {
+  std::string dir;
+  void SetUp() override {
+    char name[] = "/tmp/plix-info-XXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    dir = name;
+    settings.installDir = dir;
+    settings.userId = static_cast<int>(getuid());
+    settings.groupId = static_cast<int>(getgid());
+  }
+  void TearDown() override {
+    unsetenv("PLIXINFO");
+    (void)system(("rm -rf '" + dir + "'").c_str());
+  }
+};
+
+std::string newInfoFile(const std::string& dir) {
+  return "#\n# Plix 4.0 Information File\n#\n%%ZANBLOCK_GENERAL_BEGIN\n"
+         "USRDIR          " + dir + "\n"
+         "HOMEDIR         $HOME\nTMPDIR          /tmp\n%%ZANBLOCK_GENERAL_END\n#\n#\n"
+         "%%ZANBLOCK_PRINTERS_BEGIN\nDefault\n%%ZANBLOCK_PRINTERS_END\n#\n#\n"
+         "%%ZANBLOCK_USERS_BEGIN\nroot\n%%ZANBLOCK_USERS_END\n#\n#\n"
+         "%%ZANBLOCK_PRNT_BEGIN Default\nroot\n%%ZANBLOCK_PRNT_END Default\n#\n#\n%%ZANEND\n";
+}
+
+TEST_F(InfoFileTest, NewFileIsWrittenAndFoundAgainThroughPlixinfo) {
+  writeFile(dir + "/plixInfo4.0", "old content that must go\n");
+  writeInfoFile();
+  EXPECT_EQ(readFile(dir + "/plixInfo4.0"), newInfoFile(dir));
+  struct stat st;
+  ASSERT_EQ(stat((dir + "/plixInfo4.0").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0755u);
+
+  setenv("PLIXINFO", (dir + "/plixInfo4.0").c_str(), 1);
+  std::string found;
+  unsigned kind = 0;
+  EXPECT_EQ(findInstallation(&found, &kind), 1);
+  EXPECT_EQ(found, dir);
+  EXPECT_EQ(kind, 1u);
+}
+
+TEST_F(InfoFileTest, CarriedOverFileGetsTheNewHeaderOnce) {
+  std::string earlier =
+      "#\n# Plix 2.0 Information File\n#\n%%ZANBLOCK_GENERAL_BEGIN\nUSRDIR          " + dir +
+      "\n%%ZANBLOCK_GENERAL_END\n# second Information File line stays\n"
+      "%%ZANBLOCK_PRINTERS_BEGIN\noffice\nlab\n%%ZANBLOCK_PRINTERS_END\n%%ZANEND\n";
+  writeFile(dir + "/plixInfo2.0", earlier);
+  testing::internal::CaptureStderr();
+  copyInfoFile();
+  std::string log = testing::internal::GetCapturedStderr();
+  std::string expected = earlier;
+  expected.replace(2, std::string("# Plix 2.0 Information File\n").size(), "# Plix 3.0 Information File\n");
+  EXPECT_EQ(readFile(dir + "/plixInfo4.0"), expected);
+  EXPECT_EQ(readFile(dir + "/plixInfo2.0"), earlier);
+  EXPECT_EQ(log, "Kopie Datei plixInfo2.0 nach plixInfo3.0.\n");
+}
+
+TEST_F(InfoFileTest, CarriedOverFileWithoutHeaderAndLongLinesIsCopiedUnchanged) {
+  std::string earlier = "USRDIR          " + dir + "\n" + std::string(600, 'x') + "\nend\n";
+  writeFile(dir + "/plixInfo2.0", earlier);
+  testing::internal::CaptureStderr();
+  copyInfoFile();
+  (void)testing::internal::GetCapturedStderr();
+  EXPECT_EQ(readFile(dir + "/plixInfo4.0"), earlier);
+}
+
+TEST_F(InfoFileTest, MissingEarlierFileFallsBackToANewOne) {
+  testing::internal::CaptureStderr();
+  copyInfoFile();
+  std::string log = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(log, "Kann Datei nicht \366ffnen:\n\t'" + dir +
+                     "/plixInfo2.0'.\nBitte \374berpr\374fen und erneut versuchen.\n");
+  EXPECT_EQ(readFile(dir + "/plixInfo4.0"), newInfoFile(dir));
+}
+
+// findInstallation on the file PLIXINFO names: the value of the first USRDIR line.
+TEST_F(InfoFileTest, UsrdirValueCases) {
+  struct Case {
+    std::string text;
+    int found;
+    std::string dir;
+  } cases[] = {
+      {"USRDIR          /opt/zed\n", 1, "/opt/zed"},
+      {"USRDIR\t/srv/x y\n", 1, "/srv/x"},
+      {"USRDIR          /srv/cr\r\n", 1, "/srv/cr\r"},
+      {"# USRDIR names the directory\nUSRDIR /opt/zed\n", 1, "names"},
+      {"USRDIR\n", 1, ""},
+      {"USRDIR", 1, ""},
+      {"  xUSRDIR=\xe4\x01/srv/a\tb c\n", 1, "/srv/a\tb"},
+      {"HOMEDIR /root\n", 0, ""},
+      {std::string(300, 'x') + "USRDIR /late\n", 1, "/late"},
+  };
+  for (const Case& c : cases) {
+    writeFile(dir + "/info", c.text);
+    setenv("PLIXINFO", (dir + "/info").c_str(), 1);
+    std::string found;
+    unsigned kind = 0;
+    EXPECT_EQ(findInstallation(&found, &kind), c.found) << c.text;
+    EXPECT_EQ(found, c.dir) << c.text;
+    EXPECT_EQ(kind, c.found ? 1u : ~0u) << c.text;
+  }
+  setenv("PLIXINFO", (dir + "/absent").c_str(), 1);
+  std::string found;
+  unsigned kind = 0;
+  EXPECT_EQ(findInstallation(&found, &kind), 0);
+  EXPECT_EQ(findInstallation(nullptr, &kind), 0);
+  EXPECT_EQ(kind, ~0u);
+}
+
+}  // namespace
