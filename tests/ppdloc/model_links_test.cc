@@ -125,6 +125,30 @@ const Host kHosts[] = {
     {"new_cups_no_shared_tree", 2200, "mkdir -p /usr/share/cups/model",
      "count=0\ninstall=/usr/share/cups/model/zed\n",
      {{"/usr/share/cups/model/zed", 'd', nullptr}}},
+    {"new_cups_hp_epson_tree", 2200,
+     "mkdir -p /usr/share/cups/model /usr/share/ppd/HP /usr/share/ppd/Epson",
+     "count=0\ninstall=/usr/share/ppd/zed\n",
+     {{"/usr/share/ppd/zed", 'd', nullptr}}},
+    {"new_cups_keeps_custom_proposal", 2200, "mkdir -p /usr/share/cups/model/custom /usr/share/ppd",
+     "count=0\ninstall=/usr/share/cups/model/custom/zed\n",
+     {{"/usr/share/cups/model/custom/zed", 'd', nullptr}}},
+    {"new_cups_usr_and_opt_share", 2200, "mkdir -p /usr/share/cups/model /usr/share/ppd /opt/share/ppd",
+     "count=0\ninstall=/usr/share/ppd/zed\n",
+     {{"/usr/share/ppd/zed", 'd', nullptr}, {"/opt/share/ppd/zed", '-', nullptr}}},
+    {"new_cups_opt_share_only", 2200, "mkdir -p /usr/share/cups/model /opt/share/ppd",
+     "count=0\ninstall=/usr/opt/ppd/zed\n",
+     {{"/usr/opt", '-', nullptr}, {"/opt/share/ppd/zed", '-', nullptr}}},
+    {"old_cups_links_opt_share_ppd", 1200, "mkdir -p /usr/share/cups/model /opt/share/ppd",
+     "count=0\ninstall=/opt/share/ppd/zed\n",
+     {{"/opt/share/ppd/zed", 'd', nullptr}, {"/usr/share/cups/model/zed", 'l', "/opt/share/ppd/zed"}}},
+    {"old_cups_no_shared_tree", 1200, "mkdir -p /usr/share/cups/model",
+     "count=0\ninstall=/usr/share/cups/model/zed\n",
+     {{"/usr/share/cups/model/zed", '-', nullptr}}},
+    {"old_cups_recorded_link_not_matched", 1200,
+     "mkdir -p /usr/share/cups/model /usr/share/ppd/vendor && "
+     "ln -s /usr/share/ppd/vendor /usr/share/cups/model/vendor-ppds",
+     "count=1\ninstall=/usr/share/cups/model/zed\n",
+     {{"/usr/share/cups/model/zed", 'd', nullptr}, {"/usr/share/ppd/zed", '-', nullptr}}},
     {"old_cups_links_usr_share_ppd", 1200, "mkdir -p /usr/share/cups/model /usr/share/ppd",
      "count=0\ninstall=/usr/share/ppd/zed\n",
      {{"/usr/share/ppd/zed", 'd', nullptr}, {"/usr/share/cups/model/zed", 'l', "/usr/share/ppd/zed"}}},
@@ -169,6 +193,30 @@ std::map<std::string, std::string> expectedLogs() {
            "Erstelltes Verzeichnis: '/usr/share/ppd/openprinting/zed'.\n"},
       {"new_cups_no_shared_tree",
        kNoLinks + "PPD-Installationsverzeichnis: /usr/share/cups/model/zed\n" +
+           created("/usr/share/cups/model/zed") + "Erstelltes Verzeichnis: '/usr/share/cups/model/zed'.\n"},
+      {"new_cups_hp_epson_tree",
+       kNoLinks + "PPD-Installationsverzeichnis: /usr/share/ppd/zed\n" + created("/usr/share/ppd/zed") +
+           "Erstelltes Verzeichnis: '/usr/share/ppd/zed'.\n"},
+      {"new_cups_keeps_custom_proposal",
+       kNoLinks + "PPD-Installationsverzeichnis: /usr/share/cups/model/custom/zed\n" +
+           created("/usr/share/cups/model/custom/zed") +
+           "Erstelltes Verzeichnis: '/usr/share/cups/model/custom/zed'.\n"},
+      {"new_cups_usr_and_opt_share",
+       kNoLinks + "PPD-Installationsverzeichnis: /usr/share/ppd/zed\n" + created("/usr/share/ppd/zed") +
+           "Erstelltes Verzeichnis: '/usr/share/ppd/zed'.\n"},
+      // The parent does not exist, so the creation fails; only the decision's own
+      // lines are written.
+      {"new_cups_opt_share_only",
+       kNoLinks +
+           "PPD-Installationsverzeichnis: /usr/opt/ppd/zed\n"
+           "Erstelltes Verzeichnis: '/usr/opt/ppd/zed'.\n"},
+      {"old_cups_links_opt_share_ppd",
+       kNoLinks + "PPD-Installationsverzeichnis: /opt/share/ppd/zed\n" + created("/opt/share/ppd/zed") +
+           "Verkn\374pfung 1: /usr/share/cups/model/zed mit /opt/share/ppd/zed verkn\374pft.\n"},
+      {"old_cups_no_shared_tree", kNoLinks + "PPD-Installationsverzeichnis: /usr/share/cups/model/zed\n"},
+      {"old_cups_recorded_link_not_matched",
+       "Verkn\374pfung 1: /usr/share/cups/model/vendor-ppds mit /usr/share/ppd/vendor verkn\374pft.\n"
+       "PPD-Installationsverzeichnis: /usr/share/cups/model/zed\n" +
            created("/usr/share/cups/model/zed") + "Erstelltes Verzeichnis: '/usr/share/cups/model/zed'.\n"},
       {"old_cups_links_usr_share_ppd",
        kNoLinks + "PPD-Installationsverzeichnis: /usr/share/ppd/zed\n" + created("/usr/share/ppd/zed") +
