@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <initializer_list>
+
 #include "driver/settings.h"
 #include "driver/text.h"
 #include "driver/update_log.h"
