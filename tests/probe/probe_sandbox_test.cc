@@ -176,15 +176,18 @@ TEST(PrintSystemProbe, SpoolersOtherThanCupsAndPlantedLinksLeftAlone) {
   SandboxResult r = box.run(script(R"(
 daemon() { (exec -a "$1" sleep 60) & pid=$!; }
 rm -f /usr/sbin/lpd /usr/bin/lpd
-# Links planted under every scratch name the old fixed scheme could use, and a victim
-# each. They belong to root so that the kernel's own link protection in /tmp does not
+# Links planted, by one process so that the probe's process id comes later, under
+# every name "/tmp/ZANLPD<pid>" and "/tmp/ZANLPRNG<pid>" the probe could get, and a
+# victim each. They belong to root so that the kernel's own link protection in /tmp does not
 # hide a program that follows them.
 echo precious >/etc/victim-lpd
 echo precious >/etc/victim-lprng
-for n in $(seq 1 400); do
-  ln -s /etc/victim-lpd /tmp/ZANLPD$n
-  ln -s /etc/victim-lprng /tmp/ZANLPRNG$n
-done
+python3 -c '
+import os
+for n in range(1, 5000):
+    os.symlink("/etc/victim-lpd", "/tmp/ZANLPD%d" % n)
+    os.symlink("/etc/victim-lprng", "/tmp/ZANLPRNG%d" % n)
+'
 call nothing probePrintSystem
 rm -f /tmp/ZANLPD* /tmp/ZANLPRNG*
 put /usr/sbin/lpd 0755 <<'EOF'
@@ -208,7 +211,6 @@ call nofoomatic hasFoomaticRip
 )"));
   ASSERT_EQ(r.status, 0) << r.error;
   EXPECT_EQ(r.out("nothing.out"), "0||\n") << r.out("nothing.err");
-  EXPECT_FALSE(r.changed("/etc/victim-lpd") && r.upperFile("/etc/victim-lpd") != "precious\n");
   EXPECT_EQ(r.upperFile("/etc/victim-lpd"), "precious\n");
   EXPECT_EQ(r.upperFile("/etc/victim-lprng"), "precious\n");
   EXPECT_EQ(r.out("lprngonly.out"), "4||\n");
