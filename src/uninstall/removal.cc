@@ -30,17 +30,17 @@ enum Msg : int {
   MSG_RUN_COMMAND = 148,     // "Führe Befehl aus:\n\t%s"
 };
 
-// The product's fixed files, in the order they are deleted: names below installDir,
-// except /usr/bin/zangsfilter, the filter link made at installation.
+// The product's fixed files, in the order they are deleted: paths relative to
+// installDir, except /usr/bin/zangsfilter, the filter link made at installation.
 struct FixedFile {
   bool belowInstallDir;
   const char* name;
 };
 constexpr FixedFile kProductFiles[] = {
-    {true, "/plix"},           {true, "/plixInfo4.0"},         {true, "/bin/zangsfilter"},
-    {false, "/usr/bin/zangsfilter"}, {true, "/etc/UNINSTALLPLIX"}, {true, "/bin/setup"},
-    {true, "/etc/plix4.0.png"}, {true, "/PLIXINST.CONF"},      {true, "/etc/PLIXINST.CONF"},
-    {true, "/bin/nc"},
+    {true, "plix"},           {true, "plixInfo4.0"},         {true, "bin/zangsfilter"},
+    {false, "/usr/bin/zangsfilter"}, {true, "etc/UNINSTALLPLIX"}, {true, "bin/setup"},
+    {true, "etc/plix4.0.png"}, {true, "PLIXINST.CONF"},      {true, "etc/PLIXINST.CONF"},
+    {true, "bin/nc"},
 };
 // The product's fixed directories below installDir, in the order they are removed.
 constexpr const char* kProductDirs[] = {"/Default", "/ppd", "/etc", "/bin"};
@@ -163,6 +163,26 @@ bool emptyTree(int fd, const Place& top) {
   }
   close(fd);
   return true;
+}
+
+// Deletes `relative` (names joined by "/") below the directory `dir` without following a
+// link on the way: a directory of the product replaced by a link to a system directory
+// does not lead the deletion there. Returns true when the entry was there and is gone.
+bool deleteBelow(const std::string& dir, const std::string& relative) {
+  int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  size_t start = 0;
+  for (size_t slash; fd >= 0 && (slash = relative.find('/', start)) != std::string::npos;
+       start = slash + 1) {
+    if (slash == start) continue;
+    int next = openat(fd, relative.substr(start, slash - start).c_str(),
+                      O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    close(fd);
+    fd = next;
+  }
+  if (fd < 0) return false;
+  bool done = unlinkat(fd, relative.c_str() + start, 0) == 0;
+  close(fd);
+  return done;
 }
 
 }  // namespace
@@ -296,8 +316,15 @@ void removeProductFiles() {
     return;
   }
   for (const FixedFile& file : kProductFiles) {
-    std::string path = file.belowInstallDir ? dir + file.name : file.name;
-    bool done = exists(path) && unlink(path.c_str()) == 0;
+    bool done;
+    std::string path;
+    if (file.belowInstallDir) {
+      path = dir + "/" + file.name;
+      done = deleteBelow(dir, file.name);
+    } else {
+      path = file.name;
+      done = exists(path) && unlink(path.c_str()) == 0;
+    }
     writeLogLine(formatMessage(MSG_REMOVE_FILE, path.c_str()) +
                  catalogueText(done ? MSG_OK : MSG_NOT_POSSIBLE));
   }
