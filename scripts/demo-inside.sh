@@ -51,7 +51,7 @@ if [ $# -ge 2 ]; then
   lpadmin -p Office -E -v file:/dev/null -P "$1"
   lpadmin -p Office -o PageSize=Letter -o Duplex=DuplexNoTumble
   lpadmin -p Lab -E -v file:/dev/null -P "$2"
-  lpadmin -p Lab -o PageSize=A5
+  lpadmin -p Lab -o PageSize=Legal -o Duplex=DuplexTumble
 fi
 
 queues() {
