@@ -23,9 +23,13 @@ int askYesNoAllBreak(const std::string& question);
 // trailing newlines and carriage returns are removed, but never the first character.
 void readAnswer(std::string* answer);
 
+// Read one answer with readAnswer() and classify it: 1 yes, 0 no, -1 unclear; the
+// four-way one also 2 all, 3 break. End of input is unclear.
 int parseYesNo();
 int parseYesNoAllBreak();
 
-// The classifications of one answer text, without reading.
+// The classifications of one answer text, without reading: key words of several
+// languages as case-insensitive substrings (yes, then no, then all), else the first
+// letter.
 int classifyYesNo(std::string_view answer);
 int classifyYesNoAllBreak(std::string_view answer);
