@@ -9,12 +9,12 @@ put() {
 # path and arguments, one line) in $OUT/calls.log and exits with STATUS.
 fake_command() {
   mkdir -p "$(dirname "$1")"
-  cat >"$1" <<FAKE
-#!/bin/sh
-echo "\$0 \$*" >>$OUT/calls.log
-${3:+echo "$3" >&2}
-exit ${2:-0}
-FAKE
+  {
+    echo '#!/bin/sh'
+    echo "echo \"\$0 \$*\" >>$OUT/calls.log"
+    if [ -n "${3:-}" ]; then printf 'printf "%%s\\n" %q >&2\n' "$3"; fi
+    echo "exit ${2:-0}"
+  } >"$1"
   chmod 0755 "$1"
 }
 
