@@ -83,7 +83,8 @@ std::vector<std::string> queueSection(const std::string& log, const std::string&
     if (all[i] != "Drucker = " + queue + " mit PPD=" + ppd) continue;
     section.push_back(all[i - 1]);
     for (size_t j = i; j < all.size() && all[j] != std::string(58, '=') &&
-                       all[j].rfind("Beende Installation", 0) != 0 && !all[j].empty();
+                       all[j].rfind("Beende Installation", 0) != 0 &&
+                       all[j].rfind("CUPS restart", 0) != 0 && !all[j].empty();
          ++j)
       section.push_back(std::regex_replace(all[j], std::regex("/tmp/(zanot|zanin)[A-Za-z0-9]{6}"),
                                            "/tmp/$1XXXXXX"));
@@ -298,6 +299,139 @@ PPDDIR=$Z child pick run
   EXPECT_EQ(r.upperFile("/etc/cups/ppd/q.ppd"),
             "*% Plix version: 1\n*ModelName: \"Orvex LaserPro 4200 PS\" (v2 PS)\"\n"
             "*OpenUI *X: PickOne\n*DefaultX: longer\n*CloseUI: *X\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(QueueUpgrade, HostileQueueNamesRunNoCommandAndPlantedLinksAreNeverWrittenThrough) {
+  Sandbox box;
+  SandboxResult prep = box.run(std::string(kPrelude) + R"SH(
+start_cupsd || exit 3
+queue 'a;touch${IFS}pwned1' Orvex_LaserPro_4200_PS.ppd
+queue 'b`touch${IFS}pwned2`' Orvex_LaserPro_4200_PS.ppd
+queue 'c$(touch${IFS}pwned3)' Orvex_LaserPro_4200_PS.ppd
+queue 'd|touch${IFS}pwned4' Orvex_LaserPro_4200_PS.ppd
+cp $OLD/Orvex_LaserPro_4200_PS.ppd '/etc/cups/ppd/x;cd;touch pwned5.ppd'
+ls /etc/cups/ppd >$OUT/ppds
+newppd Orvex_LaserPro_4200_PS.ppd /usr/share/ppd/zed/new42.ppd
+echo victim >/etc/victim
+)SH");
+  ASSERT_EQ(prep.status, 0) << prep.error;
+  ASSERT_EQ(prep.out("ppds"),
+            "a;touch${IFS}pwned1.ppd\nb`touch${IFS}pwned2`.ppd\nc$(touch${IFS}pwned3).ppd\n"
+            "d|touch${IFS}pwned4.ppd\nx;cd;touch pwned5.ppd\n");
+  box.keep(prep);
+  SandboxResult r = box.run(std::string(kPrelude) + R"SH(
+for n in zanin zanot zanin.gz zaninXXXXXX zanotXXXXXX zaninXXXXXX.gz ZAN ZANXXXXXX; do
+  ln -s /etc/victim /tmp/$n
+done
+cd /root && PPDDIR=/usr/share/ppd/zed child hostile run
+find /tmp -name 'pwned*' >$OUT/pwned
+)SH" + kTmpListing);
+  ASSERT_EQ(r.status, 0) << r.error;
+  // Only the queues' own files carry the words; no command ran.
+  // No command ran: no file anywhere whose name starts with the word.
+  EXPECT_EQ(r.out("pwned"), "");
+  for (const std::string& path : r.listing())
+    EXPECT_EQ(path.find("/pwned"), std::string::npos) << path;
+  for (const std::string& queue : {std::string("a;touch${IFS}pwned1"), std::string("b`touch${IFS}pwned2`"),
+                                   std::string("c$(touch${IFS}pwned3)"), std::string("d|touch${IFS}pwned4"),
+                                   std::string("x;cd;touch pwned5")}) {
+    EXPECT_TRUE(has(r.upperFile("/etc/cups/ppd/" + queue + ".ppd"), "*FileVersion: \"4.0\"")) << queue;
+    EXPECT_EQ(r.upperFile("/etc/cups/" + queue + ".ppd.rpmsave"),
+              readFile(std::string(PLIX_SOURCE_DIR) + "/product/ppd-old/Orvex_LaserPro_4200_PS.ppd"))
+        << queue;
+  }
+  EXPECT_FALSE(r.changed("/etc/victim"));
+  EXPECT_EQ(r.out("tmp.after"), "ZAN\nZANXXXXXX\nzanin\nzanin.gz\nzaninXXXXXX\nzaninXXXXXX.gz\nzanot\nzanotXXXXXX\n");
+}
+
+// A new PPD that fills most of a small /tmp: its working copy fits, the rewritten copy
+// does not.
+const char kBigNewPpd[] = R"SH(
+newppd Orvex_LaserPro_4200_PS.ppd /usr/share/ppd/zed/new42.ppd
+for i in $(seq 1 120); do echo "*% padding line $i of the new description, long enough"; done >>/usr/share/ppd/zed/new42.ppd
+)SH";
+
+TEST(QueueUpgrade, FullDisksNeverLeaveATruncatedPpdOrConfiguration) {
+  Sandbox box;
+  SandboxResult prep = box.run(std::string(kPrelude) + kBigNewPpd + R"SH(
+start_cupsd || exit 3
+queue big Orvex_LaserPro_4200_PS.ppd
+queue cfg Orvex_ColorPage_7350_PS.ppd
+newppd Orvex_ColorPage_7350_PS.ppd /usr/share/ppd/zed/new73.ppd
+mkdir -p /opt/zed/cfg/root
+stat -c %s /usr/share/ppd/zed/new42.ppd >$OUT/size
+)SH");
+  ASSERT_EQ(prep.status, 0) << prep.error;
+  int size = std::stoi(prep.out("size"));
+  ASSERT_GT(size, 8192);
+  ASSERT_LT(size, 12288);
+  box.keep(prep);
+
+  // /tmp full while the rewritten PPD is written: the queue keeps its PPD.
+  SandboxResult t = box.run(std::string(kPrelude) + R"SH(
+cp /etc/cups/ppd/big.ppd $OUT/big.before
+mount -t tmpfs -o size=16k none /tmp || exit 4
+PPDDIR=/usr/share/ppd/zed child tmpfull run
+)SH" + kTmpListing);
+  ASSERT_EQ(t.status, 0) << t.error;
+  EXPECT_FALSE(t.changed("/etc/cups/ppd/big.ppd"));
+  EXPECT_EQ(t.upperFile("/etc/cups/big.ppd.rpmsave"), t.out("big.before"));
+  std::vector<std::string> section = queueSection(t.out("tmpfull.log"), "big", "/etc/cups/ppd/big.ppd");
+  ASSERT_GE(section.size(), 3u) << t.out("tmpfull.log");
+  EXPECT_EQ(section[section.size() - 2], "Problem Schreiben: /tmp/zanotXXXXXX f\374r Drucker big!");
+  EXPECT_EQ(section.back(), "Kopieren  nach /etc/cups/ppd/big.ppd: Resultat=256");
+  EXPECT_FALSE(has(t.out("tmpfull.log"), "Neue PPD f\374r Drucker big in"));
+  EXPECT_TRUE(has(t.upperFile("/etc/cups/ppd/cfg.ppd"), "*FileVersion: \"4.0\""));
+  EXPECT_EQ(t.out("tmp.after"), "");
+
+  // The saved copy cannot be made: the queue's PPD is not overwritten.
+  SandboxResult s = box.run(std::string(kPrelude) + R"SH(
+cp -a /etc/cups /root/cups.copy
+mount -t tmpfs -o size=512k none /etc/cups || exit 4
+cp -a /root/cups.copy/. /etc/cups/
+dd if=/dev/zero of=/etc/cups/filler bs=4k 2>/dev/null
+PPDDIR=/usr/share/ppd/zed child savefull run
+cmp /etc/cups/ppd/big.ppd /root/cups.copy/ppd/big.ppd && echo same >$OUT/big.same
+cmp /etc/cups/ppd/cfg.ppd /root/cups.copy/ppd/cfg.ppd && echo same >$OUT/cfg.same
+)SH" + kTmpListing);
+  ASSERT_EQ(s.status, 0) << s.error;
+  EXPECT_EQ(s.out("big.same"), "same\n");
+  EXPECT_EQ(s.out("cfg.same"), "same\n");
+  std::vector<std::string> saveSection =
+      queueSection(s.out("savefull.log"), "cfg", "/etc/cups/ppd/cfg.ppd");
+  ASSERT_GE(saveSection.size(), 4u) << s.out("savefull.log");
+  EXPECT_EQ(saveSection[2],
+            "Speichern /etc/cups/ppd/cfg.ppd nach /etc/cups/cfg.ppd.rpmsave: Resultat=256");
+  EXPECT_EQ(saveSection.back(),
+            "Neue PPD f\374r Drucker cfg nicht installiert: alte PPD /etc/cups/ppd/cfg.ppd konnte "
+            "nicht nach /etc/cups/cfg.ppd.rpmsave gesichert werden.");
+  EXPECT_EQ(s.out("tmp.after"), "");
+
+  // The configuration file's filesystem is full when it is copied back: the working copy
+  // that holds the new text is kept and named, no success line.
+  SandboxResult c = box.run(std::string(kPrelude) + R"SH(
+mount -t tmpfs -o size=8k none /opt/zed/cfg/root || exit 4
+{ echo abcdefghijklmnopq; for i in $(seq 100 302); do echo "setting $i = value"; done; } >/opt/zed/cfg/root/plixConfig
+printf '%%%%PLIX_VERSION_1.0' >>/opt/zed/cfg/root/plixConfig
+stat -c %s /opt/zed/cfg/root/plixConfig >$OUT/cfgsize
+dd if=/dev/zero of=/opt/zed/cfg/root/filler bs=4k 2>/dev/null
+PPDDIR=/usr/share/ppd/zed child cfgfull run
+for f in /tmp/ZAN*; do cp "$f" $OUT/kept; echo "$f" >$OUT/keptname; done
+)SH");
+  ASSERT_EQ(c.status, 0) << c.error;
+  ASSERT_EQ(c.out("cfgsize"), "4096\n");
+  std::string kept = c.out("kept");
+  EXPECT_EQ(kept.size(), 4097u);
+  EXPECT_TRUE(kept.size() > 20 && kept.substr(kept.size() - 19) == "%%PLIX_VERSION_3.0\n");
+  std::string name = lines(c.out("keptname")).empty() ? "" : lines(c.out("keptname"))[0];
+  std::string log = c.out("cfgfull.log");
+  EXPECT_TRUE(has(log, "processPrinterConfig(cfg): Kopieren nach /opt/zed/cfg/root/plixConfig "
+                       "fehlgeschlagen, Inhalt bleibt in " + name + ".\n")) << log;
+  EXPECT_FALSE(has(log, "processPrinterConfig(cfg): updated."));
 }
 
 }  // namespace
