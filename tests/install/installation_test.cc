@@ -451,3 +451,33 @@ run_setup empty -i NONE; found empty
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Installation, MissingOptEndsTheRunBeforeAnythingIsCopied) {
+  Sandbox box;
+  SandboxResult r = box.run(R"(
+start_cupsd || exit 3
+rm -f /usr/bin/chcon
+rm -rf /opt
+run_setup noopt
+)");
+  ASSERT_EQ(r.status, 0) << r.error;
+  EXPECT_EQ(r.out("noopt.status"), "0\n");
+  std::string log = r.out("noopt.log");
+  std::string dir = builtProduct();
+  std::string tail = section(log, "cd " + dir, "Beende Installation");
+  ASSERT_NE(tail, "") << log;
+  EXPECT_EQ(tail.substr(0, tail.rfind("Beende Installation")),
+            "cd " + dir + ".\n"
+            "setup nach RPM in: " + dir + ".\n"
+            "Kein ZED Verzeichnis: '/opt/zed' m\366glich\n"
+            "K\366nnte nich ZED Verzeichnis: /opt/zed finden oder herstellen\n"
+            "Entschuldigung, Installation h\366rt auf.\n")
+      << log;
+  EXPECT_FALSE(r.changed("/opt/zed"));
+  EXPECT_FALSE(r.changed("/usr/bin/zangsfilter"));
+  EXPECT_FALSE(r.changed("/usr/share/ppd/zed/Orvex_LaserPro_4200_PS.ppd"));
+}
+
+}  // namespace
