@@ -150,4 +150,111 @@ true
   EXPECT_EQ(r.out("after"), "/opt/keep\n/opt/zed\n/opt/zed/notes.txt\n");
 }
 
+// A queue of another maker, which the whole life cycle must leave alone.
+const char* const kOtherQueue = R"SH(
+put /tmp/other.ppd <<'PPD'
+*PPD-Adobe: "4.3"
+*FormatVersion: "4.3"
+*FileVersion: "1.0"
+*LanguageVersion: English
+*LanguageEncoding: ISOLatin1
+*PCFileName: "OTHER.PPD"
+*Manufacturer: "Other"
+*Product: "(Other Writer)"
+*ModelName: "Other Writer 10"
+*ShortNickName: "Other Writer 10"
+*NickName: "Other Writer 10"
+*PSVersion: "(3010.000) 0"
+*LanguageLevel: "3"
+*ColorDevice: False
+*DefaultColorSpace: Gray
+*FileSystem: False
+*Throughput: "1"
+*LandscapeOrientation: Plus90
+*TTRasterizer: Type42
+*OpenUI *PageSize/Media Size: PickOne
+*OrderDependency: 10 AnySetup *PageSize
+*DefaultPageSize: A4
+*PageSize A4/A4: "<</PageSize[595 842]>>setpagedevice"
+*PageSize Letter/Letter: "<</PageSize[612 792]>>setpagedevice"
+*CloseUI: *PageSize
+*OpenUI *PageRegion: PickOne
+*OrderDependency: 10 AnySetup *PageRegion
+*DefaultPageRegion: A4
+*PageRegion A4/A4: "<</PageSize[595 842]>>setpagedevice"
+*PageRegion Letter/Letter: "<</PageSize[612 792]>>setpagedevice"
+*CloseUI: *PageRegion
+*DefaultImageableArea: A4
+*ImageableArea A4/A4: "18 18 577 824"
+*ImageableArea Letter/Letter: "18 18 594 774"
+*DefaultPaperDimension: A4
+*PaperDimension A4/A4: "595 842"
+*PaperDimension Letter/Letter: "612 792"
+*DefaultFont: Courier
+*Font Courier: Standard "(002.004S)" Standard ROM
+PPD
+lpadmin -p Other -E -v file:/dev/null -P /tmp/other.ppd
+)SH";
+
+TEST(LifeCycle, InstallUpgradeUninstallLeavesOnlyWhatIsNotTheProducts) {
+  Sandbox box;
+  SandboxResult r = box.run(std::string("set -e\nstart_cupsd\n") + kOtherQueue + R"SH(
+set +e
+run_setup install
+# What the product's own queue tool does: two queues of the older PPDs, recorded in the
+# information file, each with its directory, script and model file.
+lpadmin -p Office -E -v file:/dev/null -P $SRC/product/ppd-old/Orvex_LaserPro_4200_PS.ppd
+lpadmin -p Office -o PageSize=Letter
+lpadmin -p Lab -E -v file:/dev/null -P $SRC/product/ppd-old/Orvex_ColorPage_7350_PS.ppd
+sed -i 's/^Default$/Default\nOffice\nLab/' /opt/zed/plixInfo4.0
+for q in Office Lab; do
+  put /opt/zed/$q/root/plixConfig <<<'%%PLIX_VERSION_1.0'
+  put /opt/zed/$q.sh 0755 <<<'#!/bin/sh'
+  put /usr/share/cups/model/$q <<<model
+done
+run_setup upgrade
+ANSWERS='ja\n' run_setup uninstall -d
+LC_ALL=C lpstat -p 2>&1 | cut -d' ' -f1-2 >$OUT/queues
+true
+)SH");
+  ASSERT_EQ(r.status, 0) << r.error;
+  for (const char* run : {"install", "upgrade", "uninstall"})
+    EXPECT_EQ(r.out(std::string(run) + ".status"), "0\n") << run;
+
+  EXPECT_EQ(r.out("queues"), "printer Other\n");
+  std::string expected = found(3) + lpadminX("Office") + removed("Office") + lpadminX("Lab") +
+                         removed("Lab");
+  for (const char* name : {"plix", "plixInfo4.0", "bin/zangsfilter"})
+    expected += fileLine(std::string("/opt/zed/") + name, std::string(name) != "plix");
+  expected += fileLine("/usr/bin/zangsfilter", true) + fileLine("/opt/zed/etc/UNINSTALLPLIX", true) +
+              fileLine("/opt/zed/bin/setup", true) + fileLine("/opt/zed/etc/plix4.0.png", true) +
+              fileLine("/opt/zed/PLIXINST.CONF", false) +
+              fileLine("/opt/zed/etc/PLIXINST.CONF", true) + fileLine("/opt/zed/bin/nc", false) +
+              dirLine("/opt/zed/Default", false) + dirLine("/opt/zed/ppd", false) +
+              dirLine("/opt/zed/etc", true) + dirLine("/opt/zed/bin", true) + kDone;
+  EXPECT_EQ(tail(r.out("uninstall.log"), "Anzahl"), expected);
+
+  // Left on disk: the installation directory itself, the model files moved aside, the
+  // saved queue PPDs and the log; nothing else below /opt or in /usr/bin.
+  std::vector<std::string> opt, usrBin, model;
+  bool savedOffice = false, savedLab = false, log = false;
+  for (const std::string& path : r.listing()) {
+    if (path.rfind("/opt/", 0) == 0) opt.push_back(path);
+    if (path.rfind("/usr/bin/", 0) == 0) usrBin.push_back(path);
+    if (path.rfind("/usr/share/cups/model/", 0) == 0) model.push_back(path);
+    if (path.rfind("/etc/cups/", 0) == 0 && path.find("Office.ppd.rpmsave") != std::string::npos)
+      savedOffice = true;
+    if (path.rfind("/etc/cups/", 0) == 0 && path.find("Lab.ppd.rpmsave") != std::string::npos)
+      savedLab = true;
+    if (path == "/var/log/Plix4.0_UpdateLog") log = true;
+  }
+  EXPECT_EQ(opt, (std::vector<std::string>{"/opt/", "/opt/zed/"}));
+  EXPECT_EQ(usrBin, (std::vector<std::string>{"/usr/bin/"}));
+  EXPECT_EQ(model, (std::vector<std::string>{"/usr/share/cups/model/", "/usr/share/cups/model/Lab.old",
+                                             "/usr/share/cups/model/Office.old"}));
+  EXPECT_TRUE(savedOffice);
+  EXPECT_TRUE(savedLab);
+  EXPECT_TRUE(log);
+}
+
 }  // namespace
