@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -432,6 +433,107 @@ for f in /tmp/ZAN*; do cp "$f" $OUT/kept; echo "$f" >$OUT/keptname; done
   EXPECT_TRUE(has(log, "processPrinterConfig(cfg): Kopieren nach /opt/zed/cfg/root/plixConfig "
                        "fehlgeschlagen, Inhalt bleibt in " + name + ".\n")) << log;
   EXPECT_FALSE(has(log, "processPrinterConfig(cfg): updated."));
+}
+
+}  // namespace
+
+namespace {
+
+// Lines of `text` that do not start with "*Default".
+std::vector<std::string> nonDefaultLines(const std::string& text) {
+  std::vector<std::string> out;
+  for (const std::string& line : lines(text))
+    if (line.rfind("*Default", 0) != 0) out.push_back(line);
+  return out;
+}
+
+TEST(QueueUpgrade, InstallCarriesEachQueuesDefaultsIntoTheNewPpdOnRealCups) {
+  Sandbox box;
+  SandboxResult r = box.run(std::string(kPrelude) + R"SH(
+start_cupsd || exit 3
+queue office Orvex_LaserPro_4200_PS.ppd
+lpadmin -p office -o PageSize=Letter -o Duplex=DuplexNoTumble
+queue color Orvex_ColorPage_7350_PS.ppd
+lpadmin -p color -o PageSize=Legal
+queue 'a;touch${IFS}pwned' Orvex_OfficeLine_2600_PXL.ppd
+sed -e '/Plix version/d' -e 's/Orvex/Acme/g' $OLD/Orvex_LaserPro_4200_PS.ppd >/root/acme.ppd
+lpadmin -p acme -E -v file:/dev/null -P /root/acme.ppd 2>/dev/null
+lpadmin -p acme -o PageSize=Letter
+printf 'kind=plix\n%%%%PLIX_VERSION_1.0\n' | put /opt/zed/office/root/plixConfig
+mkdir -p $OUT/before && cp -a /etc/cups/ppd/. $OUT/before/
+run_setup install
+# CUPS is restarted once more here, so that what it reports comes from the new files.
+kill $(pidof cupsd) && while pidof cupsd >/dev/null; do sleep 0.1; done
+start_cupsd || exit 5
+lpoptions -p office -l >$OUT/office.options
+lpoptions -p color -l >$OUT/color.options
+lpoptions -p acme -l >$OUT/acme.options
+mkdir -p $OUT/after && cp -a /etc/cups/ppd/. $OUT/after/
+find / -xdev -maxdepth 1 -name 'pwned*' >$OUT/pwned
+ls -A $PRODUCT >$OUT/product.files
+)SH" + kTmpListing);
+  ASSERT_EQ(r.status, 0) << r.error << r.out("install.stderr");
+  ASSERT_EQ(r.out("install.status"), "0\n");
+  std::string log = r.out("install.log");
+
+  // The new PPD with the queue's choices in the default lines of its option blocks.
+  std::string newLaser = readFile(builtProduct() + "/ppd/Orvex_LaserPro_4200_PS.ppd");
+  ASSERT_FALSE(newLaser.empty());
+  std::string office = r.out("after/office.ppd");
+  EXPECT_EQ(nonDefaultLines(office), nonDefaultLines(newLaser));
+  for (const char* line : {"*DefaultPageSize: Letter\n", "*DefaultPageRegion: Letter\n",
+                           "*DefaultDuplex: DuplexNoTumble\n", "*DefaultInputSlot: Auto\n",
+                           "*DefaultResolution: 600dpi\n"})
+    EXPECT_TRUE(has(office, line)) << line;
+  EXPECT_TRUE(has(r.out("after/color.ppd"), "*DefaultPageSize: Legal\n"));
+  EXPECT_TRUE(has(r.out("after/color.ppd"), "*% Plix 4.0 printer description"));
+  // The queue whose new PPD ships only compressed, with a name the shell would read.
+  EXPECT_TRUE(has(r.out("after/a;touch${IFS}pwned.ppd"), "*% Plix 4.0 printer description"));
+  EXPECT_EQ(r.out("pwned"), "");
+  EXPECT_FALSE(has(r.out("product.files"), "pwned"));
+
+  // Saved copies: the queue's own old PPD, and the copy CUPS kept beside it, each apart.
+  EXPECT_EQ(r.upperFile("/etc/cups/office.ppd.rpmsave"), r.out("before/office.ppd"));
+  EXPECT_EQ(r.upperFile("/etc/cups/office.ppd.O.rpmsave"), r.out("before/office.ppd.O"));
+  EXPECT_TRUE(has(r.out("before/office.ppd"), "*DefaultPageSize: Letter\n"));
+  EXPECT_EQ(r.upperFile("/etc/cups/color.ppd.rpmsave"), r.out("before/color.ppd"));
+
+  // CUPS itself reports the carried-over defaults after the restart.
+  EXPECT_TRUE(has(r.out("office.options"), "PageSize/Media Size: *Letter ")) << r.out("office.options");
+  EXPECT_TRUE(has(r.out("office.options"), "*DuplexNoTumble")) << r.out("office.options");
+  EXPECT_TRUE(has(r.out("color.options"), "*Legal")) << r.out("color.options");
+
+  // The other maker's queue and its PPD stay as they were.
+  EXPECT_EQ(r.out("after/acme.ppd"), r.out("before/acme.ppd"));
+  EXPECT_FALSE(r.changed("/etc/cups/acme.ppd.rpmsave"));
+  EXPECT_TRUE(has(r.out("acme.options"), "*Letter"));
+  EXPECT_FALSE(has(log, "Drucker = acme"));
+
+  EXPECT_EQ(r.upperFile("/opt/zed/office/root/plixConfig"), "kind=plix\n%%PLIX_VERSION_3.0\n");
+  EXPECT_EQ(r.out("tmp.after"), "");
+
+  // The log of one queue, step by step.
+  std::vector<std::string> section = queueSection(log, "office", "/etc/cups/ppd/office.ppd");
+  ASSERT_EQ(section.size(), 14u) << log;
+  std::string dirLine = section[4];
+  ASSERT_EQ(dirLine.rfind("PPD Datei vom Verzeichnis: ", 0), 0u) << dirLine;
+  std::string ppdDir = dirLine.substr(strlen("PPD Datei vom Verzeichnis: "));
+  EXPECT_EQ(section, (std::vector<std::string>{
+                         kEquals,
+                         "Drucker = office mit PPD=/etc/cups/ppd/office.ppd",
+                         "Speichern /etc/cups/ppd/office.ppd nach /etc/cups/office.ppd.rpmsave: Resultat=0",
+                         "Bearbeitung Orvex PPD Dateie f\374r Drucker: office.",
+                         dirLine,
+                         "PPD = " + ppdDir + "/Orvex_LaserPro_4200_PS.ppd.",
+                         "processNewPPD(nOptions=4)",
+                         "processNewPPD: Setting neue Optionen: *PageSize/Letter.",
+                         "processNewPPD: Setting neue Optionen: *PageRegion/Letter.",
+                         "processNewPPD: Setting neue Optionen: *Duplex/DuplexNoTumble.",
+                         "processNewPPD: Setting neue Optionen: *Resolution/600dpi.",
+                         "Neue PPD f\374r Drucker office in: /tmp/zanotXXXXXX.",
+                         "Kopieren /tmp/zanotXXXXXX nach /etc/cups/ppd/office.ppd: Resultat=0",
+                         "processPrinterConfig(office): updated.",
+                     }));
 }
 
 }  // namespace
