@@ -296,7 +296,10 @@ TEST(ProductFiles, RemovedLineByLineWithoutFollowingLinksOutOfTheProduct) {
     return;
   }
   Sandbox box;
-  SandboxResult r = runInSandbox(box, R"(
+  // Made in a first run and kept, so the removal works on files of a lower layer (and
+  // the deletions show in the upper layer).
+  SandboxResult prep = box.run(R"(
+set -e
 Z=/opt/zed
 for f in plix plixInfo4.0 bin/zangsfilter etc/UNINSTALLPLIX bin/setup etc/PLIXINST.CONF; do
   put $Z/$f <<<$f
@@ -312,8 +315,10 @@ ln -s /usr/bin /srv/linked/bin
 ln -s /etc /srv/linked/etc
 put /usr/bin/setup <<<'not the product'
 put /etc/PLIXINST.CONF <<<'not the product'
-)",
-                                 R"(
+)");
+  ASSERT_EQ(prep.status, 0) << prep.error;
+  box.keep(prep);
+  SandboxResult r = runInSandbox(box, "", R"(
 find /opt/zed /srv/linked | sort >$OUT/files
 cat /usr/bin/setup /etc/PLIXINST.CONF >$OUT/system
 [ -e /usr/bin/nc ] && [ -d /etc/cups ] && echo kept >>$OUT/system
@@ -344,6 +349,10 @@ cat /usr/bin/setup /etc/PLIXINST.CONF >$OUT/system
             "/opt/zed/ppd/pipe\n"
             "/srv/linked\n");
   EXPECT_EQ(r.out("system"), "not the product\nnot the product\nkept\n");
+  EXPECT_TRUE(r.deleted("/opt/zed/etc"));
+  EXPECT_TRUE(r.deleted("/usr/bin/zangsfilter"));
+  EXPECT_FALSE(r.changed("/usr/bin/setup"));
+  EXPECT_FALSE(r.changed("/etc/PLIXINST.CONF"));
 }
 
 TEST(ProductFiles, InstallDirThatIsNoInstallationLosesNothing) {
