@@ -62,7 +62,7 @@ bool pathExists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
-// Formats catalogue entry `number` into one log line (control characters blanked).
+// Logs `message` as one line: its newlines and tabs become blanks.
 void logBlanked(const std::string& message) {
   std::string line = message;
   blankControlChars(line);

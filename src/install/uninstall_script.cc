@@ -36,9 +36,9 @@ std::string nowText() {
   return text ? text : "\n";
 }
 
-// The script text. `quoteArgs`: the deleting functions quote their argument, needed
-// as soon as one path of the script is not a plain shell word; an ordinary script
-// keeps the bare $1.
+// The script text. Every path is one shell word. As soon as one of them is not plain,
+// delFile and delDir also quote their argument ("$1"), so that a blank in it cannot
+// split it into two paths; an ordinary script keeps the bare $1.
 std::string scriptText(const std::string& rm, const std::string& installDir,
                        const std::string& ppdDir, const std::string& date) {
   auto word = [](const std::string& value) { return shellWord(value); };
