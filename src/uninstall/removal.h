@@ -20,13 +20,13 @@ void removeProductQueues();
 // aside to ".old" (deletes it when that fails). Device and model files are left alone
 // for a name that is no plain file name. Logs each command (message 148).
 // Returns 1 when the print system is CUPS, LP or none found, 0 otherwise (nothing done).
-int removeQueue(const std::string& name);
+[[nodiscard]] int removeQueue(const std::string& name);
 
 // Removes the queue directory "<installDir>/<name>" with removeTree and then the script
 // "<installDir>/<name>.sh". Does nothing when the directory does not exist, when the
 // name is no plain file name, or when installDir fails productDirIsSafe. Does not log.
 // Returns the result of removeTree (0 removed, -1 not), -1 when nothing was done.
-int removeQueueFiles(const std::string& name);
+[[nodiscard]] int removeQueueFiles(const std::string& name);
 
 // Removes the directory `path` with everything below it: regular files and symbolic
 // links are deleted (a link is never followed, also when `path` itself is one: then
@@ -36,7 +36,7 @@ int removeQueueFiles(const std::string& name);
 // trees deeper than a path can name are removed. Refuses "", "/", and "." or ".." as
 // the last component. Does not log.
 // Returns 0 when the directory itself (or the link at `path`) was removed, -1 otherwise.
-int removeTree(const std::string& path);
+[[nodiscard]] int removeTree(const std::string& path);
 
 // Deletes the product's fixed files, then its fixed directories below installDir, one
 // log line each ending "OK" or "Nicht möglich". When installDir cannot be entered or
