@@ -63,7 +63,17 @@ queues() {
 queues >$OUT/before.txt
 run_setup install
 queues >$OUT/after.txt
+
+# The product's own queue tool records its queues in the information file and gives
+# each a configuration directory; here the demo stands in for it.
+sed -i 's/^%%ZANBLOCK_PRINTERS_BEGIN$/&\nOffice\nLab/' /opt/zed/plixInfo4.0
+for q in Office Lab; do
+  printf '%s\n' '# Plix queue configuration' '%%PLIX_VERSION_1.0' >/opt/zed/$q/root/plixConfig 2>/dev/null ||
+    { mkdir -p /opt/zed/$q/root && printf '%s\n' '# Plix queue configuration' '%%PLIX_VERSION_1.0' >/opt/zed/$q/root/plixConfig; }
+  printf '#!/bin/sh\n' >/opt/zed/$q.sh
+done
 run_setup upgrade
+cat /opt/zed/Office/root/plixConfig >$OUT/plixConfig.txt
 ANSWERS='ja\n' run_setup uninstall -d
 LC_ALL=C lpstat -p >$OUT/final.txt 2>&1
 true

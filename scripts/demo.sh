@@ -26,7 +26,8 @@ show() {  # show TITLE FILE: a file of the run, in UTF-8 for the terminal
 show "Queues before the installation (lpoptions -l, chosen defaults marked *)" before.txt
 show "Update log of the installation (setup)" install.log
 show "Queues after the installation" after.txt
-show "Update log of the upgrade (setup run again)" upgrade.log
+show "Update log of the upgrade (setup run again, the queues now recorded as the product's)" upgrade.log
+show "Office's configuration file after the upgrade" plixConfig.txt
 show "Update log of the uninstallation (setup -d, answered ja)" uninstall.log
 show "Queues after the uninstallation (lpstat -p)" final.txt
 

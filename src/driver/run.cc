@@ -40,6 +40,14 @@ std::string nowText() {
   return text ? text : "\n";
 }
 
+bool isRootDirectory(const std::string& dir) {
+  if (dir.empty()) return false;
+  char* real = realpath(dir.c_str(), nullptr);
+  bool root = real != nullptr && std::string(real) == "/";
+  free(real);
+  return root;
+}
+
 int numberValue(const char* text) { return static_cast<int>(strtol(text, nullptr, 10)); }
 
 // A text option value is kept only when it fits the product's 256-byte fields; an
@@ -129,6 +137,14 @@ int runInstallBranch() {
 
   if (!settings.installDir.empty() && settings.installDir.back() == '/')
     settings.installDir.pop_back();
+
+  // The root directory, however it is spelt ("//", "/opt/.."), is no installation
+  // directory: the product tree would land in / and its uninstall script would remove
+  // /etc and /bin.
+  if (isRootDirectory(settings.installDir)) {
+    logMessage(146, settings.installDir.c_str());
+    return endRun();
+  }
 
   int items = getInfoData();
   if (items <= 0) {

@@ -159,3 +159,26 @@ run_setup uninstall -f 0 -d -u /nowhere
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SetupInstallDir, RootDirectoryHoweverSpeltIsNoInstallationDirectory) {
+  Sandbox box;
+  SandboxResult r = box.run(R"(
+start_cupsd || exit 3
+run_setup slashes -u //
+run_setup dotdot -u /opt/..
+)");
+  ASSERT_EQ(r.status, 0) << r.error;
+  EXPECT_NE(r.out("slashes.log").find("Das Installationsverzeichnis\n\t'/'\nexistiert nicht oder ist falsch.\n"
+                                      "Beende Installation"),
+            std::string::npos)
+      << r.out("slashes.log");
+  EXPECT_NE(r.out("dotdot.log").find("Das Installationsverzeichnis\n\t'/opt/..'\nexistiert nicht oder ist falsch.\n"
+                                     "Beende Installation"),
+            std::string::npos);
+  for (const char* path : {"/plixInfo4.0", "/etc/UNINSTALLPLIX", "/bin/setup", "/usr/bin/setup", "/usr/bin/zangsfilter"})
+    EXPECT_FALSE(r.changed(path)) << path;
+}
+
+}  // namespace

@@ -90,7 +90,8 @@ TEST(ProductPackage, TarballHoldsTheTreeWithItsModes) {
             "-rw-r--r-- root/root plix/ppd/Orvex_ColorPage_7350_PS.ppd\n"
             "-rw-r--r-- root/root plix/ppd/Orvex_LaserPro_4200_PCL.ppd\n"
             "-rw-r--r-- root/root plix/ppd/Orvex_LaserPro_4200_PS.ppd\n"
-            "-rw-r--r-- root/root plix/ppd/Orvex_OfficeLine_2600_PXL.ppd.gz\n");
+            "-rw-r--r-- root/root plix/ppd/Orvex_OfficeLine_2600_PXL.ppd.gz\n"
+            "lrwxrwxrwx root/root plix/zannc\n");
   EXPECT_EQ(readFile(builtProduct() + "/etc/plix4.0.png").substr(0, 8), "\x89PNG\r\n\x1a\n");
 }
 

@@ -93,10 +93,11 @@ TEST(PrintSystemProbe, RealCupsdIsFoundAndItsHeaderGivesTheVersion) {
   Sandbox box;
   SandboxResult r = box.run(R"(
 start_cupsd || exit 3
-# As an administrator runs it: the netcat is the system's nc.
+# As an administrator runs it (bin/setup from the product folder): the product's zannc
+# in that folder answers.
 run_setup nc -d
 ls -A /tmp >$OUT/tmp.after
-# Without any system nc: the product's zannc beside setup answers.
+# Started by its full path, and without any system nc: zannc beside setup answers.
 rm -f /usr/bin/nc /usr/bin/netcat /usr/bin/nc.openbsd /usr/bin/nc.traditional
 SETUP_CMD=$PRODUCT/bin/setup run_setup zannc -d
 # The environment names the print system: nothing is probed.
