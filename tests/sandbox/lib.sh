@@ -49,3 +49,15 @@ run_setup() {
   echo $? >"$OUT/$name.status"
   if [ -f /var/log/Plix4.0_UpdateLog ]; then cp /var/log/Plix4.0_UpdateLog "$OUT/$name.log"; fi
 }
+
+# run_case PROGRAM CASE NAME [VAR=VALUE...]: runs the case CASE of the test program
+# $BUILD/tests/PROGRAM here in the sandbox (see sandbox_case.h) with the variables
+# given; its results go to $OUT/NAME.out, its log lines to $OUT/NAME.log, its exit
+# status to $OUT/NAME.status.
+run_case() {
+  local program=$1 case=$2 name=$3
+  shift 3
+  env "$@" PLIX_CASE="$case" PLIX_CASE_OUT="$OUT/$name.out" "$BUILD/tests/$program" \
+    >/dev/null 2>"$OUT/$name.log"
+  echo $? >"$OUT/$name.status"
+}

@@ -1,4 +1,5 @@
 #include "sandbox/sandbox.h"
+#include "sandbox/sandbox_case.h"
 
 #include <dirent.h>
 #include <stdlib.h>
@@ -9,11 +10,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <sstream>
+
+#include <gtest/gtest.h>
 
 namespace {
 
-std::string quoted(const std::string& value) {
+std::string shellQuoted(const std::string& value) {
   std::string out = "'";
   for (char c : value) {
     if (c == '\'') out += "'\\''";
@@ -82,7 +86,7 @@ std::vector<std::string> SandboxResult::listing() const {
 Sandbox::~Sandbox() {
   if (getenv("PLIX_KEEP_SANDBOX") != nullptr) return;
   for (const std::string& dir : dirs_) {
-    std::string command = "rm -rf " + quoted(dir);
+    std::string command = "rm -rf " + shellQuoted(dir);
     if (system(command.c_str()) != 0) fprintf(stderr, "could not remove %s\n", dir.c_str());
   }
 }
@@ -102,11 +106,11 @@ SandboxResult Sandbox::run(const std::string& script) {
     std::ofstream file(scriptPath, std::ios::binary);
     file << script;
   }
-  std::string command = "PLIX_SETUP=" + quoted(builtSetup()) + " PLIX_PRODUCT=" + quoted(builtProduct()) +
-                        " PLIX_SRC=" + quoted(PLIX_SOURCE_DIR) + " PLIX_BUILD=" + quoted(PLIX_BUILD_DIR) +
-                        " " + quoted(PLIX_SANDBOX_SCRIPT) + " " + quoted(result.dir) + " " + quoted(scriptPath);
-  for (const std::string& layer : layers_) command += " " + quoted(layer);
-  command += " 2>" + quoted(result.dir + "/harness.err");
+  std::string command = "PLIX_SETUP=" + shellQuoted(builtSetup()) + " PLIX_PRODUCT=" + shellQuoted(builtProduct()) +
+                        " PLIX_SRC=" + shellQuoted(PLIX_SOURCE_DIR) + " PLIX_BUILD=" + shellQuoted(PLIX_BUILD_DIR) +
+                        " " + shellQuoted(PLIX_SANDBOX_SCRIPT) + " " + shellQuoted(result.dir) + " " + shellQuoted(scriptPath);
+  for (const std::string& layer : layers_) command += " " + shellQuoted(layer);
+  command += " 2>" + shellQuoted(result.dir + "/harness.err");
   int status = system(command.c_str());
   result.error = readFile(result.dir + "/harness.err");
   std::string recorded = readFile(result.dir + "/status");
@@ -120,3 +124,48 @@ SandboxResult Sandbox::run(const std::string& script) {
 }
 
 void Sandbox::keep(const SandboxResult& result) { layers_.push_back(result.dir + "/upper"); }
+
+// ---- Cases run inside the sandbox -------------------------------------------------
+
+namespace {
+
+std::map<std::string, SandboxCaseFunction>& caseTable() {
+  static std::map<std::string, SandboxCaseFunction> table;
+  return table;
+}
+
+// Runs the case named by PLIX_CASE before any test, then ends the program.
+class CaseRunner : public testing::Environment {
+ public:
+  void SetUp() override {
+    const char* name = getenv("PLIX_CASE");
+    if (name == nullptr) return;
+    int status = 2;
+    char host[64] = {};
+    auto it = caseTable().find(name);
+    if (gethostname(host, sizeof host - 1) != 0 || std::string(host) != "plixtest") {
+      fprintf(stderr, "case %s runs only inside the sandbox\n", name);
+      status = 3;
+    } else if (it == caseTable().end()) {
+      fprintf(stderr, "no case %s\n", name);
+    } else if (FILE* out = fopen(getenv("PLIX_CASE_OUT") ? getenv("PLIX_CASE_OUT") : "/dev/null", "w")) {
+      it->second(out);
+      fclose(out);
+      status = 0;
+    }
+    fflush(nullptr);
+    _exit(status);
+  }
+};
+
+}  // namespace
+
+bool addSandboxCase(const char* name, SandboxCaseFunction function) {
+  static bool runnerAdded = false;
+  if (!runnerAdded) {
+    testing::AddGlobalTestEnvironment(new CaseRunner);
+    runnerAdded = true;
+  }
+  caseTable()[name] = function;
+  return true;
+}

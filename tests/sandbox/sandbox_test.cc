@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "sandbox/sandbox.h"
+#include "sandbox/sandbox_case.h"
 
 namespace {
 
@@ -87,6 +88,24 @@ TEST(Sandbox, NonRootCannotBuildOneAndSaysWhy) {
   int status = pclose(p);
   EXPECT_EQ(WEXITSTATUS(status), 97);
   EXPECT_NE(std::string(buffer, n).find("must run as root"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+SANDBOX_CASE(hostname) { fprintf(out, "case ran\n"); }
+
+TEST(SandboxCase, RunsInsideTheSandboxOnly) {
+  Sandbox box;
+  SandboxResult r = box.run("run_case sandbox_tests hostname inside\nrun_case sandbox_tests nosuch missing\n");
+  ASSERT_EQ(r.status, 0) << r.error;
+  EXPECT_EQ(r.out("inside.out"), "case ran\n");
+  EXPECT_EQ(r.out("inside.status"), "0\n");
+  EXPECT_EQ(r.out("missing.status"), "2\n");
+  // Started outside the sandbox the case refuses to run.
+  std::string command = "PLIX_CASE=hostname " + std::string(PLIX_BUILD_DIR) + "/tests/sandbox_tests >/dev/null 2>&1";
+  EXPECT_EQ(WEXITSTATUS(system(command.c_str())), 3);
 }
 
 }  // namespace
