@@ -162,23 +162,47 @@ run_setup uninstall -f 0 -d -u /nowhere
 
 namespace {
 
-TEST(SetupInstallDir, RootDirectoryHoweverSpeltIsNoInstallationDirectory) {
+TEST(SetupBranches, InstallDirectoryPrintSystemAndStepwiseEdges) {
   Sandbox box;
   SandboxResult r = box.run(R"(
 start_cupsd || exit 3
+ZANLPMODE=LPRNG run_setup lprng
 run_setup slashes -u //
 run_setup dotdot -u /opt/..
+run_setup empty -u /
+run_setup trailing -u /srv/plix/
+mkdir -p /opt/zed && printf 'USRDIR          /opt/zed\n' >/opt/zed/plixInfo4.0
+ANSWERS='n\n' run_setup stepno -q 1
+ANSWERS='x\n' run_setup stepunclear -q 1
 )");
   ASSERT_EQ(r.status, 0) << r.error;
-  EXPECT_NE(r.out("slashes.log").find("Das Installationsverzeichnis\n\t'/'\nexistiert nicht oder ist falsch.\n"
-                                      "Beende Installation"),
-            std::string::npos)
-      << r.out("slashes.log");
-  EXPECT_NE(r.out("dotdot.log").find("Das Installationsverzeichnis\n\t'/opt/..'\nexistiert nicht oder ist falsch.\n"
-                                     "Beende Installation"),
-            std::string::npos);
-  for (const char* path : {"/plixInfo4.0", "/etc/UNINSTALLPLIX", "/bin/setup", "/usr/bin/setup", "/usr/bin/zangsfilter"})
+  auto has = [&](const std::string& name, const std::string& text) {
+    EXPECT_NE(r.out(name).find(text), std::string::npos) << name << ":\n" << r.out(name);
+  };
+  // Another print system: the report, and the install branch stops.
+  has("lprng.log",
+      "System Drucker Manager = LPRNG\nProgram h\366rt auf weil:\n* Kein aktives CUPS Daemon gefunden!\n"
+      "*** Entschuldigung ***\n");
+  has("lprng.log", "Weil Informationen f\344hlen, h\366rt setup auf.\nBeende Installation");
+  // The root directory, however spelt, is refused before anything is installed.
+  has("slashes.log", "Das Installationsverzeichnis\n\t'/'\nexistiert nicht oder ist falsch.\nBeende Installation");
+  has("dotdot.log", "Das Installationsverzeichnis\n\t'/opt/..'\nexistiert nicht oder ist falsch.\nBeende Installation");
+  for (const char* path : {"/plixInfo4.0", "/etc/UNINSTALLPLIX", "/bin/setup", "/usr/bin/setup"})
     EXPECT_FALSE(r.changed(path)) << path;
+  // "-u /" leaves an empty installation directory, which cannot be made.
+  has("empty.log", "K\366nnte nich ZED Verzeichnis:  finden oder herstellen\nEntschuldigung, Installation h\366rt auf.\n");
+  // One trailing slash goes.
+  has("trailing.log", "Installationsverzeichnis '/srv/plix' OK. \n");
+  EXPECT_NE(r.upperFile("/srv/plix/plixInfo4.0").find("USRDIR          /srv/plix\n"), std::string::npos);
+  // Step by step on an upgrade of kind 2: "n" and an unclear answer both stop.
+  for (const char* name : {"stepno", "stepunclear"}) {
+    EXPECT_EQ(r.out(std::string(name) + ".stdout"),
+              "M\366chten Sie nach Plix 3.0 upgraden?\n"
+              "Antworten Sie bitte mit j[a] oder n[ein], gefolgt durch <RETURN>. ");
+    EXPECT_EQ(r.out(std::string(name) + ".stderr"), "Program durch Benutzer gestopt.\n\n");
+    has(std::string(name) + ".log", "Upgrade Modus = 2.\n");
+    has(std::string(name) + ".log", "Program durch Benutzer gestopt.\nBeende Installation");
+  }
 }
 
 }  // namespace
