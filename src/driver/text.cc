@@ -63,3 +63,8 @@ std::vector<std::string_view> splitPieces(std::string_view text) {
   }
   return pieces;
 }
+
+bool queueNameIsFileName(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  return name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
+}

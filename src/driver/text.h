@@ -30,3 +30,7 @@ inline bool contains(std::string_view text, std::string_view part) {
 inline bool startsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
+
+// True when a queue name can stand as one path component of the files named after the
+// queue: not empty, not "." or "..", and without "/" or a NUL byte.
+bool queueNameIsFileName(std::string_view name);

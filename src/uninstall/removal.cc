@@ -187,11 +187,6 @@ bool deleteBelow(const std::string& dir, const std::string& relative) {
 
 }  // namespace
 
-bool queueNameIsFileName(const std::string& name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  return name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
-}
-
 bool productDirIsSafe(const std::string& dir) {
   if (dir.empty() || dir[0] != '/') return false;
   char* resolved = realpath(dir.c_str(), nullptr);

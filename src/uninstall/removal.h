@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "driver/text.h"  // queueNameIsFileName
+
 // Removes every queue of settings.printerList (the entry after the head first, the head
 // last), each with removeQueue and removeQueueFiles; names that are empty or "Default"
 // are passed over. Logs message 123 per queue, and one line for a queue whose name is
@@ -42,10 +44,6 @@ void removeProductQueues();
 // log line each ending "OK" or "Nicht möglich". When installDir cannot be entered or
 // fails productDirIsSafe, logs message 146 and removes nothing.
 void removeProductFiles();
-
-// True when `name` can stand as one path component: not empty, not "." or "..", and
-// without "/" or a NUL byte.
-bool queueNameIsFileName(const std::string& name);
 
 // True when `dir` is an absolute path that does not resolve to "/" and holds the
 // product's information file (plixInfo4.0 or plixInfo2.0) or etc/PLIXINST.CONF.

@@ -203,6 +203,9 @@ int buildNewPpd(const std::string& ppdDir, OptListEntry* options, int optionCoun
 }
 
 int processPrinterConfig(const std::string& queueName) {
+  // A queue whose name is no plain file name ("..", "a/b") has no configuration
+  // directory of its own below /opt/zed.
+  if (!queueNameIsFileName(queueName)) return 0;
   std::string path = formatText("/opt/zed/%s/root/plixConfig", queueName.c_str());
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return 0;
