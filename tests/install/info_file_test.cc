@@ -1,9 +1,10 @@
 // The information file written into, and carried over within, an installation
-// directory of the test's own.
+// directory of the test's own; the USRDIR value that findInstallation reads from the
+// file PLIXINFO names. (The lookup in /opt/zed runs in the sandbox: installation_test.)
 #include <stdlib.h>
 #include <sys/stat.h>
 
-#include <cstdio>
+#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -14,13 +15,6 @@
 #include "sandbox/sandbox.h"
 
 namespace {
-
-void writeFile(const std::string& path, const std::string& text) {
-  FILE* f = fopen(path.c_str(), "w");
-  ASSERT_NE(f, nullptr) << path;
-  fwrite(text.data(), 1, text.size(), f);
-  fclose(f);
-}
 
 struct InfoFileTest : testing::Test {
   std::string dir;
@@ -36,6 +30,13 @@ struct InfoFileTest : testing::Test {
     unsetenv("PLIXINFO");
     (void)system(("rm -rf '" + dir + "'").c_str());
   }
+  // copyInfoFile from plixInfo2.0 holding `earlier` (none when null); returns its log.
+  std::string carry(const char* earlier) {
+    if (earlier) std::ofstream(dir + "/plixInfo2.0") << earlier;
+    testing::internal::CaptureStderr();
+    copyInfoFile();
+    return testing::internal::GetCapturedStderr();
+  }
 };
 
 std::string newInfoFile(const std::string& dir) {
@@ -47,57 +48,34 @@ std::string newInfoFile(const std::string& dir) {
          "%%ZANBLOCK_PRNT_BEGIN Default\nroot\n%%ZANBLOCK_PRNT_END Default\n#\n#\n%%ZANEND\n";
 }
 
-TEST_F(InfoFileTest, NewFileIsWrittenAndFoundAgainThroughPlixinfo) {
-  writeFile(dir + "/plixInfo4.0", "old content that must go\n");
+TEST_F(InfoFileTest, NewFileReplacesWhateverWasThere) {
+  std::ofstream(dir + "/plixInfo4.0") << "old content that must go\n";
   writeInfoFile();
   EXPECT_EQ(readFile(dir + "/plixInfo4.0"), newInfoFile(dir));
   struct stat st;
   ASSERT_EQ(stat((dir + "/plixInfo4.0").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0755u);
-
-  setenv("PLIXINFO", (dir + "/plixInfo4.0").c_str(), 1);
-  std::string found;
-  unsigned kind = 0;
-  EXPECT_EQ(findInstallation(&found, &kind), 1);
-  EXPECT_EQ(found, dir);
-  EXPECT_EQ(kind, 1u);
 }
 
-TEST_F(InfoFileTest, CarriedOverFileGetsTheNewHeaderOnce) {
-  std::string earlier =
-      "#\n# Plix 2.0 Information File\n#\n%%ZANBLOCK_GENERAL_BEGIN\nUSRDIR          " + dir +
-      "\n%%ZANBLOCK_GENERAL_END\n# second Information File line stays\n"
-      "%%ZANBLOCK_PRINTERS_BEGIN\noffice\nlab\n%%ZANBLOCK_PRINTERS_END\n%%ZANEND\n";
-  writeFile(dir + "/plixInfo2.0", earlier);
-  testing::internal::CaptureStderr();
-  copyInfoFile();
-  std::string log = testing::internal::GetCapturedStderr();
-  std::string expected = earlier;
-  expected.replace(2, std::string("# Plix 2.0 Information File\n").size(), "# Plix 3.0 Information File\n");
-  EXPECT_EQ(readFile(dir + "/plixInfo4.0"), expected);
+TEST_F(InfoFileTest, CarriedOverFileGetsTheNewHeaderOnceOrStaysAsItIs) {
+  std::string earlier = "#\n# Plix 2.0 Information File\n#\nUSRDIR          " + dir +
+                        "\n# second Information File line stays\n%%ZANEND\n";
+  EXPECT_EQ(carry(earlier.c_str()), "Kopie Datei plixInfo2.0 nach plixInfo3.0.\n");
+  EXPECT_EQ(readFile(dir + "/plixInfo4.0"), "#\n# Plix 3.0" + earlier.substr(12));
   EXPECT_EQ(readFile(dir + "/plixInfo2.0"), earlier);
-  EXPECT_EQ(log, "Kopie Datei plixInfo2.0 nach plixInfo3.0.\n");
-}
 
-TEST_F(InfoFileTest, CarriedOverFileWithoutHeaderAndLongLinesIsCopiedUnchanged) {
-  std::string earlier = "USRDIR          " + dir + "\n" + std::string(600, 'x') + "\nend\n";
-  writeFile(dir + "/plixInfo2.0", earlier);
-  testing::internal::CaptureStderr();
-  copyInfoFile();
-  (void)testing::internal::GetCapturedStderr();
+  earlier = "USRDIR          " + dir + "\n" + std::string(600, 'x') + "\nend\n";
+  carry(earlier.c_str());
   EXPECT_EQ(readFile(dir + "/plixInfo4.0"), earlier);
 }
 
 TEST_F(InfoFileTest, MissingEarlierFileFallsBackToANewOne) {
-  testing::internal::CaptureStderr();
-  copyInfoFile();
-  std::string log = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(log, "Kann Datei nicht \366ffnen:\n\t'" + dir +
-                     "/plixInfo2.0'.\nBitte \374berpr\374fen und erneut versuchen.\n");
+  EXPECT_EQ(carry(nullptr), "Kann Datei nicht \366ffnen:\n\t'" + dir +
+                                "/plixInfo2.0'.\nBitte \374berpr\374fen und erneut versuchen.\n");
   EXPECT_EQ(readFile(dir + "/plixInfo4.0"), newInfoFile(dir));
 }
 
-// findInstallation on the file PLIXINFO names: the value of the first USRDIR line.
+// The value of the first USRDIR line of the file PLIXINFO names.
 TEST_F(InfoFileTest, UsrdirValueCases) {
   struct Case {
     std::string text;
@@ -113,20 +91,19 @@ TEST_F(InfoFileTest, UsrdirValueCases) {
       {"  xUSRDIR=\xe4\x01/srv/a\tb c\n", 1, "/srv/a\tb"},
       {"HOMEDIR /root\n", 0, ""},
       {std::string(300, 'x') + "USRDIR /late\n", 1, "/late"},
+      {"", 0, ""},  // no file at all
   };
   for (const Case& c : cases) {
-    writeFile(dir + "/info", c.text);
-    setenv("PLIXINFO", (dir + "/info").c_str(), 1);
+    std::string path = dir + (c.text.empty() ? "/absent" : "/info");
+    if (!c.text.empty()) std::ofstream(path) << c.text;
+    setenv("PLIXINFO", path.c_str(), 1);
     std::string found;
     unsigned kind = 0;
     EXPECT_EQ(findInstallation(&found, &kind), c.found) << c.text;
     EXPECT_EQ(found, c.dir) << c.text;
     EXPECT_EQ(kind, c.found ? 1u : ~0u) << c.text;
   }
-  setenv("PLIXINFO", (dir + "/absent").c_str(), 1);
-  std::string found;
   unsigned kind = 0;
-  EXPECT_EQ(findInstallation(&found, &kind), 0);
   EXPECT_EQ(findInstallation(nullptr, &kind), 0);
   EXPECT_EQ(kind, ~0u);
 }

@@ -1,9 +1,8 @@
 // The installation manifest read from a product directory of the test's own.
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdio>
+#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -13,16 +12,10 @@
 
 namespace {
 
-void writeFile(const std::string& path, const std::string& text) {
-  FILE* f = fopen(path.c_str(), "w");
-  ASSERT_NE(f, nullptr) << path;
-  fwrite(text.data(), 1, text.size(), f);
-  fclose(f);
-}
-
 // A product directory in /tmp with an etc/ folder; settings point at it.
 struct ManifestTest : testing::Test {
   std::string dir;
+  std::string log;  // what the last read() logged
   void SetUp() override {
     char name[] = "/tmp/plix-manifest-XXXXXX";
     ASSERT_NE(mkdtemp(name), nullptr);
@@ -33,17 +26,24 @@ struct ManifestTest : testing::Test {
     settings.debugLevel = 0;
   }
   void TearDown() override { (void)system(("rm -rf '" + dir + "'").c_str()); }
-  int read(const std::string& text) {
-    writeFile(dir + "/etc/PLIXINST.CONF", text);
-    return getInfoData();
+  int read(const std::string& text, const std::string& file = "etc/PLIXINST.CONF") {
+    std::ofstream(dir + "/" + file) << text;
+    testing::internal::CaptureStderr();
+    int count = getInfoData();
+    log = testing::internal::GetCapturedStderr();
+    return count;
   }
 };
 
-void expectItem(int n, const char* source, const char* destination, int mode) {
-  SCOPED_TRACE(n);
-  EXPECT_EQ(installItems[n].source, source);
-  EXPECT_EQ(installItems[n].destination, destination);
-  EXPECT_EQ(installItems[n].mode, mode);
+// "SOURCE|DESTINATION|MODE" (mode in octal) for the first `n` items, one a line.
+std::string items(int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) {
+    char mode[16];
+    snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(installItems[i].mode));
+    out += installItems[i].source + "|" + installItems[i].destination + "|" + mode + "\n";
+  }
+  return out;
 }
 
 TEST_F(ManifestTest, FieldsModesAndSkippedLines) {
@@ -63,96 +63,62 @@ TEST_F(ManifestTest, FieldsModesAndSkippedLines) {
       "nc /usr/bin\n"
       "lonely\n"
       "ppd/x.ppd ?  00644\n"
-      "bin/\xe4tsch ./bin\x01" "00711\n");
+      "bin/\xe4tsch ./bin\x01" "00711\n");  // a byte of 0x80 or more separates like a blank
   ASSERT_EQ(count, 12);
-  expectItem(0, "bin/setup", "./bin", 0755);
-  expectItem(1, "bin/tabs", "./bin", 0700);
-  expectItem(2, "etc/a.png", "./etc", 0644);
-  expectItem(3, "etc/b.png", "./etc", 0);
-  expectItem(4, "etc/c.png", "./etc", 0);
-  expectItem(5, "etc/d.png", "./etc", 0755);
-  expectItem(6, "etc/e.png", "./etc", 0640);
-  expectItem(7, "etc/f.png", "./etc", 0755);
-  expectItem(8, "nc", "/usr/bin", 0);
-  expectItem(9, "lonely", "", 0);
-  expectItem(10, "ppd/x.ppd", "?", 0644);
-  // A byte of 0x80 or more separates tokens like a blank.
-  expectItem(11, "bin/", "tsch", 0711);
+  EXPECT_EQ(items(12),
+            "bin/setup|./bin|755\nbin/tabs|./bin|700\netc/a.png|./etc|644\netc/b.png|./etc|0\n"
+            "etc/c.png|./etc|0\netc/d.png|./etc|755\netc/e.png|./etc|640\netc/f.png|./etc|755\n"
+            "nc|/usr/bin|0\nlonely||0\nppd/x.ppd|?|644\nbin/|tsch|711\n");
 }
 
-TEST_F(ManifestTest, AtNullEndsTheListAndTheTableIsClearedEachTime) {
+TEST_F(ManifestTest, WhereTheManifestIsFoundAndWhereItEnds) {
+  EXPECT_EQ(read("", "unused"), 0);  // none at all
+  EXPECT_EQ(read("# only comments\n\n   \n"), 0);
   ASSERT_EQ(read("a/one ./bin 00755\nb/two ./bin\nc/three ./bin\n"), 3);
+  // @@NULL anywhere on a line ends the list; the table is cleared each time.
   ASSERT_EQ(read("a/one ./bin 00755\nxx @@NULL yy\nb/two ./bin\n"), 1);
-  expectItem(0, "a/one", "./bin", 0755);
-  EXPECT_EQ(installItems[1].source, "");
-  EXPECT_EQ(installItems[2].source, "");
-}
-
-TEST_F(ManifestTest, EtcWinsOverTheProductDirectoryItself) {
-  writeFile(dir + "/PLIXINST.CONF", "top/file ./bin\n");
+  EXPECT_EQ(items(3), "a/one|./bin|755\n||0\n||0\n");
+  // etc/ wins over the product directory itself, which serves when etc/ has none.
+  std::ofstream(dir + "/PLIXINST.CONF") << "top/file ./bin\n";
   ASSERT_EQ(read("etc/file ./etc\n"), 1);
   EXPECT_EQ(installItems[0].source, "etc/file");
   ASSERT_EQ(unlink((dir + "/etc/PLIXINST.CONF").c_str()), 0);
-  ASSERT_EQ(getInfoData(), 1);
+  ASSERT_EQ(read("top/file ./bin\n", "PLIXINST.CONF"), 1);
   EXPECT_EQ(installItems[0].source, "top/file");
-}
-
-TEST_F(ManifestTest, MissingOrEmptyManifestGivesNoItems) {
-  EXPECT_EQ(getInfoData(), 0);
-  EXPECT_EQ(read("# only comments\n\n   \n"), 0);
   settings.manifestName = "OTHER.CONF";
-  writeFile(dir + "/OTHER.CONF", "x/y ./bin\n");
-  EXPECT_EQ(getInfoData(), 1);
+  EXPECT_EQ(read("x/y ./bin\n", "OTHER.CONF"), 1);
 }
 
 TEST_F(ManifestTest, LongLinesAreReadInPiecesOf255) {
   // The destination ends exactly at the piece limit: the rest of the line is read as
   // a line of its own, whose first token becomes a source.
   std::string dest = "/" + std::string(254 - 6, 'd');
-  std::string line = "a/src " + dest + "more/item ./bin 00755\n";
-  ASSERT_EQ(read(line), 2);
-  expectItem(0, "a/src", dest.c_str(), 0);
-  expectItem(1, "more/item", "./bin", 0755);
+  ASSERT_EQ(read("a/src " + dest + "more/item ./bin 00755\n"), 2);
+  EXPECT_EQ(items(2), "a/src|" + dest + "|0\nmore/item|./bin|755\n");
 }
 
-TEST_F(ManifestTest, SourceLongerThan47EndsTheReadingThere) {
-  std::string fits(47, 's');
-  std::string tooLong(48, 't');
-  testing::internal::CaptureStderr();
-  int count = read(fits + " ./bin 00755\n" + tooLong + " ./bin 00755\nlater/item ./bin\n");
-  std::string log = testing::internal::GetCapturedStderr();
-  ASSERT_EQ(count, 1);
-  EXPECT_NE(log.find("getInfoData: Quelle '" + tooLong +
-                     "' l\344nger als 47 Zeichen, abgelehnt; Lesen beendet.\n"),
+TEST_F(ManifestTest, TooLongSourceOrTooManyItemsEndTheReadingWithALogLine) {
+  std::string fits(47, 's'), tooLong(48, 't');
+  ASSERT_EQ(read(fits + " ./bin 00755\n" + tooLong + " ./bin 00755\nlater/item ./bin\n"), 1);
+  EXPECT_EQ(items(2), fits + "|./bin|755\n||0\n");
+  EXPECT_NE(log.find("getInfoData: Quelle '" + tooLong + "' l\344nger als 47 Zeichen, abgelehnt; Lesen beendet.\n"),
             std::string::npos)
       << log;
-  EXPECT_EQ(installItems[0].source, fits);
-  EXPECT_EQ(installItems[1].source, "");
-}
 
-TEST_F(ManifestTest, MoreThan256ItemsStopAtTheLimit) {
   std::string text;
   for (int i = 0; i < 300; ++i) text += "bin/item" + std::to_string(i) + " ./bin 00755\n";
-  testing::internal::CaptureStderr();
-  int count = read(text);
-  std::string log = testing::internal::GetCapturedStderr();
-  ASSERT_EQ(count, kInstallItemsMax);
-  EXPECT_NE(log.find("getInfoData: Mehr als 256 Eintr\344ge, 'bin/item256' und alle folgenden "
-                     "abgelehnt.\n"),
+  ASSERT_EQ(read(text), 256);
+  EXPECT_EQ(installItems[255].source, "bin/item255");
+  EXPECT_NE(log.find("getInfoData: Mehr als 256 Eintr\344ge, 'bin/item256' und alle folgenden abgelehnt.\n"),
             std::string::npos)
       << log;
-  EXPECT_EQ(installItems[255].source, "bin/item255");
 }
 
 TEST(TrimLineEnd, RemovesNewlinesReturnsAndBlanksOnly) {
-  struct Case {
-    const char* in;
-    const char* out;
-  } cases[] = {{"abc \r\n", "abc"}, {"abc\t\n", "abc\t"}, {" \r\n ", ""}, {"", ""}, {"a b", "a b"}};
-  for (const Case& c : cases) {
-    std::string text = c.in;
+  for (auto [in, out] : {std::pair{"abc \r\n", "abc"}, {"abc\t\n", "abc\t"}, {" \r\n ", ""}, {"", ""}, {"a b", "a b"}}) {
+    std::string text = in;
     trimLineEnd(text);
-    EXPECT_EQ(text, c.out) << c.in;
+    EXPECT_EQ(text, out) << in;
   }
 }
 
