@@ -12,6 +12,7 @@
 #include "driver/shell.h"
 #include "driver/text.h"
 #include "driver/update_log.h"
+#include "driver/util.h"
 #include "install/copy_loop.h"
 #include "install/dir_prep.h"
 #include "install/find_installation.h"
@@ -34,11 +35,6 @@ namespace {
 // Used for hostAddress when the host probe yields none.
 constexpr const char* kFallbackAddress = "127.0.0.1";
 
-std::string nowText() {
-  time_t now = time(nullptr);
-  const char* text = ctime(&now);
-  return text ? text : "\n";
-}
 
 bool isRootDirectory(const std::string& dir) {
   if (dir.empty()) return false;

@@ -8,6 +8,7 @@
 #include "driver/settings.h"
 #include "driver/shell.h"
 #include "driver/text.h"
+#include "driver/util.h"
 #include "probe/command_locator.h"
 
 namespace {
@@ -18,11 +19,6 @@ FILE* logFile = nullptr;
 // and log path that do not fit are not run at all rather than run cut short.
 constexpr size_t kLabelCommandMax = 263;
 
-std::string nowText() {
-  time_t now = time(nullptr);
-  const char* text = ctime(&now);
-  return text ? text : "\n";
-}
 
 }  // namespace
 

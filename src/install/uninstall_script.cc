@@ -12,6 +12,7 @@
 #include "driver/shell.h"
 #include "driver/text.h"
 #include "driver/update_log.h"
+#include "driver/util.h"
 #include "probe/command_locator.h"
 
 namespace {
@@ -30,11 +31,6 @@ enum Msg : int {
 
 constexpr int kScriptMode = 0755;
 
-std::string nowText() {
-  time_t now = time(nullptr);
-  const char* text = ctime(&now);
-  return text ? text : "\n";
-}
 
 // The script text. Every path is one shell word. As soon as one of them is not plain,
 // delFile and delDir also quote their argument ("$1"), so that a blank in it cannot

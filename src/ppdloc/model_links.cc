@@ -9,6 +9,7 @@
 #include "driver/settings.h"
 #include "driver/text.h"
 #include "driver/update_log.h"
+#include "driver/util.h"
 #include "install/dir_prep.h"
 #include "ppdloc/ppd_dirs.h"
 
@@ -36,7 +37,6 @@ enum class ScanMode { kNone, kCustom, kFoomatic, kUsr, kOpt };
 std::string modelLinkPaths[kModelLinkMax];
 std::string modelLinkTargets[kModelLinkMax];
 
-bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 ScanMode scanModeFor(int flags) {
   if (flags & MODEL_CUSTOM_DIR) return ScanMode::kCustom;
@@ -104,8 +104,8 @@ void finishPpdInstallDir() {
 void linkIntoModelDir(const std::string& dir, const std::string& modelZed) {
   settings.ppdInstallDir = dir;
   logMessage(MSG_PPD_INSTALL_DIR, dir.c_str());
-  if (exists(modelZed)) return;
-  if (!exists(dir)) (void)makeDirectory(dir, 1, kPpdDirMode);
+  if (pathExists(modelZed)) return;
+  if (!pathExists(dir)) (void)makeDirectory(dir, 1, kPpdDirMode);
   std::string line = formatMessage(MSG_LINKED, 1, modelZed.c_str(), dir.c_str());
   if (makeLink(dir, modelZed) != 0) line += catalogueText(MSG_FALSE);
   writeLogLine(line);
@@ -114,18 +114,18 @@ void linkIntoModelDir(const std::string& dir, const std::string& modelZed) {
 }  // namespace
 
 int makeLink(const std::string& target, const std::string& linkPath) {
-  if (!exists(target)) {
+  if (!pathExists(target)) {
     writeLogLine(formatText("No file: %s", target.c_str()));
     return -1;
   }
-  if (!exists(linkPath)) return symlink(target.c_str(), linkPath.c_str()) == 0 ? 0 : -1;
+  if (!pathExists(linkPath)) return symlink(target.c_str(), linkPath.c_str()) == 0 ? 0 : -1;
   logMessage(MSG_LINK_EXISTS, linkPath.c_str());
   return -1;
 }
 
 void scanModelLinks(int* count) {
   const std::string& modelDir = settings.cupsModelDir;
-  if (!exists(modelDir)) return;
+  if (!pathExists(modelDir)) return;
   for (int i = 0; i < kModelLinkMax; ++i) {
     modelLinkPaths[i].clear();
     modelLinkTargets[i].clear();
@@ -177,7 +177,7 @@ void scanModelLinks(int* count) {
 }
 
 void choosePpdInstallDir(const std::string& existing, int count) {
-  if (!exists(settings.cupsModelDir)) return;
+  if (!pathExists(settings.cupsModelDir)) return;
   const int flags = settings.ppdDirFlags;
   const std::string modelZed = formatText("%s/zed", settings.cupsModelDir.c_str());
 

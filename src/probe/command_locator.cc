@@ -4,6 +4,7 @@
 
 #include "driver/settings.h"
 #include "driver/text.h"
+#include "driver/util.h"
 
 CommandTable commands;
 
@@ -15,7 +16,6 @@ namespace {
 constexpr size_t kSystemCandidateMax = 127;
 constexpr size_t kCupsCandidateMax = 263;
 
-bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 }  // namespace
 
@@ -28,7 +28,7 @@ std::optional<std::string> locateCommand(const std::string& name) {
   for (const char* pattern : kPatterns) {
     std::string path = formatText(pattern, name.c_str());
     if (path.size() > kSystemCandidateMax) continue;
-    if (exists(path)) return path;
+    if (pathExists(path)) return path;
   }
   return std::nullopt;
 }
@@ -41,7 +41,7 @@ std::optional<std::string> locateCupsCommand(const std::string& name) {
     for (const char* pattern : kPatterns) {
       std::string path = formatText(pattern, prefix->c_str(), name.c_str());
       if (path.size() > kCupsCandidateMax) continue;
-      if (exists(path)) return path;
+      if (pathExists(path)) return path;
     }
   }
   return name;

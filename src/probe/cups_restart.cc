@@ -8,6 +8,7 @@
 #include "driver/shell.h"
 #include "driver/text.h"
 #include "driver/update_log.h"
+#include "driver/util.h"
 #include "probe/command_locator.h"
 
 namespace {
@@ -16,12 +17,11 @@ namespace {
 constexpr int kMsgRestartStatus = 51;
 constexpr int kMsgNoRestartWay = 52;
 
-bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 // A located command that really exists there.
 std::optional<std::string> existingCommand(const char* name) {
   std::optional<std::string> path = locateCommand(name);
-  if (path && exists(*path)) return path;
+  if (path && pathExists(*path)) return path;
   return std::nullopt;
 }
 
@@ -39,9 +39,9 @@ int restartCups() {
 
   if (std::optional<std::string> service = existingCommand("service")) {
     status = runShell(formatText("%s cups restart", shellWord(*service).c_str()));
-  } else if (exists("/etc/init.d/cups")) {
+  } else if (pathExists("/etc/init.d/cups")) {
     status = runShell("/etc/init.d/cups restart");
-  } else if (exists("/etc/init.d/cupsys")) {
+  } else if (pathExists("/etc/init.d/cupsys")) {
     status = runShell("/etc/init.d/cupsys restart");
   } else {
     logMessage(kMsgNoRestartWay);

@@ -13,6 +13,7 @@
 #include "driver/shell.h"
 #include "driver/text.h"
 #include "driver/update_log.h"
+#include "driver/util.h"
 #include "probe/command_locator.h"
 
 namespace {
@@ -29,7 +30,6 @@ constexpr const char* kCupsConfigPlaces[] = {"/usr/bin/cups-config", "/usr/sbin/
 constexpr const char* kDataDirPlaces[] = {"/usr/share/cups", "/usr/local/share/cups", "/usr/local/cups",
                                           "/usr/cups", "/etc/share/cups"};
 
-bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -79,7 +79,7 @@ int takeLocalAnswer(int number, const char* format, const std::string& line) {
 int versionFromCupsConfig() {
   const char* program = nullptr;
   for (const char* place : kCupsConfigPlaces) {
-    if (exists(place)) {
+    if (pathExists(place)) {
       program = place;
       break;
     }
@@ -144,7 +144,7 @@ int versionFromDocIndex() {
 int versionFromDocDirectory() {
   for (int m = 0; m <= 5; ++m) {
     std::string path = formatText("%s/cups-1.%d", "/usr/share/doc", m);
-    if (exists(path)) {
+    if (pathExists(path)) {
       int version = 1000 + 100 * m;
       writeLogLine(formatText("CUPS Version : %d// %s", version, path.c_str()));
       return version;
@@ -155,7 +155,7 @@ int versionFromDocDirectory() {
 
 // Source 6: the banner test page's "produced by CUPS" line, in any case.
 int versionFromBanner() {
-  const char* path = exists("/usr/share/cups/data/testprint") ? "/usr/share/cups/data/testprint"
+  const char* path = pathExists("/usr/share/cups/data/testprint") ? "/usr/share/cups/data/testprint"
                                                               : "/etc/cups/data/testprint";
   FILE* file = fopen(path, "r");
   if (file == nullptr) return 0;
@@ -202,9 +202,9 @@ int queryCupsServerVersion() {
   std::string scratch = myTmpName("/tmp", "ZAN");
 
   std::string netcat;
-  if (!settings.sourceDir.empty() && exists(settings.sourceDir + "/zannc")) {
+  if (!settings.sourceDir.empty() && pathExists(settings.sourceDir + "/zannc")) {
     netcat = settings.sourceDir + "/zannc";
-  } else if (exists("/opt/zed/bin/zannc")) {
+  } else if (pathExists("/opt/zed/bin/zannc")) {
     netcat = "/opt/zed/bin/zannc";
   } else {
     netcat = locateCommand("nc").value_or("nc");
@@ -233,14 +233,14 @@ int queryCupsServerVersion() {
 
 int findCupsVersionLocally() {
   if (int v = versionFromCupsConfig()) return v;
-  if (exists("/etc/cups/printers.conf")) {
+  if (pathExists("/etc/cups/printers.conf")) {
     if (int v = versionAfterPhrase("/etc/cups/printers.conf", "Printer configuration", "CUPS Version : %d // %s")) {
       return v;
     }
   }
   if (int v = versionFromDocIndex()) return v;
   if (int v = versionFromDocDirectory()) return v;
-  const char* testPage = exists("/etc/cups/data/testprint.ps") ? "/etc/cups/data/testprint.ps"
+  const char* testPage = pathExists("/etc/cups/data/testprint.ps") ? "/etc/cups/data/testprint.ps"
                                                                : "/usr/share/cups/data/testprint.ps";
   if (int v = versionAfterPhrase(testPage, "Printed Using CUPS", "CUPS Version : %d// %s")) return v;
   if (int v = versionFromBanner()) return v;
@@ -251,10 +251,10 @@ int findCupsVersionLocally() {
 std::optional<std::string> findCupsDataDir() {
   if (!settings.cupsBinDir.empty()) {
     std::string path = formatText("%s/share/cups", settings.cupsBinDir.c_str());
-    if (exists(path)) return path;
+    if (pathExists(path)) return path;
   }
   for (const char* place : kDataDirPlaces) {
-    if (exists(place)) return std::string(place);
+    if (pathExists(place)) return std::string(place);
   }
   return std::nullopt;
 }

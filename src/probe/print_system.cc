@@ -11,6 +11,7 @@
 #include "driver/shell.h"
 #include "driver/text.h"
 #include "driver/update_log.h"
+#include "driver/util.h"
 
 namespace {
 
@@ -38,7 +39,6 @@ constexpr const char* kFoomaticRipPlaces[] = {
     "/lib/cups/filter/foomatic-rip",
 };
 
-bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 // Creates a new empty scratch file "/tmp/<prefix><pid>XXXXXX" exclusively (mkstemp:
 // O_CREAT|O_EXCL, mode 0600), so that a file or link that someone planted under a
@@ -175,7 +175,7 @@ int probePrintSystem() {
 
 int hasFoomaticRip() {
   for (const char* place : kFoomaticRipPlaces) {
-    if (exists(place)) return 1;
+    if (pathExists(place)) return 1;
   }
   return 0;
 }
@@ -217,14 +217,14 @@ int findCupsPrefixes(std::string* prefix, std::string* execPrefix) {
 
   // No start script, or neither key in it: judge by the directories CUPS uses.
   if (!settings.cupsBinDir.empty()) {
-    if (!exists(settings.cupsBinDir)) return 0;
+    if (!pathExists(settings.cupsBinDir)) return 0;
     *execPrefix = settings.cupsBinDir;
     if (settings.cupsBinDir != "/usr") return 0;
   } else {
-    if (!exists("/usr/share/cups")) return 0;
+    if (!pathExists("/usr/share/cups")) return 0;
     *execPrefix = "/usr";
   }
-  if (!exists("/etc/cups")) return 0;
+  if (!pathExists("/etc/cups")) return 0;
   *prefix = "/";
   return 1;
 }
