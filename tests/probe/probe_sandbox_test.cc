@@ -74,7 +74,7 @@ start_cupsd || exit 3
 # As an administrator runs it (bin/setup from the product folder): the product's zannc
 # in that folder answers.
 run_setup nc -d
-ls -A /tmp >$OUT/tmp.after
+tmp_entries >$OUT/tmp.after
 # Started by its full path, and without any system nc: zannc beside setup answers.
 rm -f /usr/bin/nc /usr/bin/netcat /usr/bin/nc.openbsd /usr/bin/nc.traditional
 SETUP_CMD=$PRODUCT/bin/setup run_setup zannc -d
@@ -251,7 +251,7 @@ mkdir -p /usr/cups
 probe findCupsDataDir dusrcups /usr/cups
 rm -rf /usr/cups
 probe findCupsDataDir dnone '(none)'
-ls -A /tmp >$OUT/tmp.after
+tmp_entries >$OUT/tmp.after
 mkdir -m 0755 /srv/closed
 cp $BUILD/tests/probe_tests /srv/probe_tests
 as_user 1000 env PLIX_CASE=myTmpName /srv/probe_tests >/dev/null 2>$OUT/closed.log

@@ -61,3 +61,21 @@ run_case() {
     >/dev/null 2>"$OUT/$name.log"
   echo $? >"$OUT/$name.status"
 }
+
+# tmp_entries: the names in /tmp, without the folder of the build tree that the
+# harness keeps there when the tree itself lives in /tmp.
+tmp_entries() {
+  ls -A /tmp | grep -vxF "${SBX_TMP_KEEP:-/}" || true
+}
+
+# small_tmp SIZE: a new tmpfs of SIZE on /tmp (to fill it up), with the build tree
+# still reachable when it lives in /tmp.
+small_tmp() {
+  if [ -n "${SBX_TMP_KEEP:-}" ]; then
+    mkdir -p /run/sbx/keep && mount --bind "/tmp/$SBX_TMP_KEEP" /run/sbx/keep || return 1
+  fi
+  mount -t tmpfs -o size="$1" none /tmp || return 1
+  if [ -n "${SBX_TMP_KEEP:-}" ]; then
+    mkdir "/tmp/$SBX_TMP_KEEP" && mount --bind /run/sbx/keep "/tmp/$SBX_TMP_KEEP"
+  fi
+}

@@ -60,13 +60,25 @@ mknod -m 666 "$m/dev/null" c 1 3 && mknod -m 666 "$m/dev/zero" c 1 5 &&
 mount -t tmpfs -o mode=1777 sandbox-tmp "$m/tmp" || fail "cannot mount /tmp"
 mount -t tmpfs -o mode=0755 sandbox-run "$m/run" || fail "cannot mount /run"
 mkdir -p "$m/run/sbx/out" && mount --bind "$result/out" "$m/run/sbx/out" || fail "cannot bind out"
+# The source and build trees must be there at their own paths. A tree that the fresh
+# /tmp or /run (or another mount) hides is bound in read-only; the top folder it needs
+# in /tmp is named in SBX_TMP_KEEP, so that scripts can leave it out of what they see
+# there (see tmp_entries and small_tmp in lib.sh).
+tmpkeep=
+for tree in "${PLIX_SRC:-}" "${PLIX_BUILD:-}"; do
+  if [ -n "$tree" ] && [ -d "$tree" ] && [ ! -e "$m$tree" ]; then
+    mkdir -p "$m$tree" && mount --bind "$tree" "$m$tree" && mount -o remount,bind,ro "$m$tree" ||
+      fail "cannot bind $tree"
+  fi
+  case "$tree" in /tmp/?*) top=${tree#/tmp/}; tmpkeep=${top%%/*} ;; esac
+done
 cp "$script" "$m/run/sbx/script.sh" && cp "$here/lib.sh" "$m/run/sbx/lib.sh" || fail "cannot copy script"
 ip link set lo up || fail "cannot bring loopback up"
 hostname plixtest || fail "cannot set the host name"
 
 env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C \
   SETUP="${PLIX_SETUP:-}" PRODUCT="${PLIX_PRODUCT:-}" SRC="${PLIX_SRC:-}" BUILD="${PLIX_BUILD:-}" \
-  OUT=/run/sbx/out \
+  OUT=/run/sbx/out SBX_TMP_KEEP="$tmpkeep" \
   chroot "$m" /bin/bash -c '. /run/sbx/lib.sh && . /run/sbx/script.sh' </dev/null
 status=$?
 echo "$status" >"$result/status"

@@ -55,7 +55,7 @@ fake_command /usr/bin/systemctl 0
 )SH";
 
 // Names left in /tmp at the end of a run (its own working files would show here).
-const char kTmpListing[] = "\nls -A /tmp >$OUT/tmp.after\n";
+const char kTmpListing[] = "\ntmp_entries >$OUT/tmp.after\n";
 
 const std::string kEquals(58, '=');
 const std::string kNewMark = "*FileVersion: \"4.0\"";
@@ -223,7 +223,7 @@ TEST_F(UpgradeSteps, StepByStepAnswersNoAllAndBreak) {
 
 TEST_F(UpgradeSteps, FullDisksNeverLeaveATruncatedPpdOrConfiguration) {
   // /tmp full while laser's rewritten PPD is written: the queue keeps its PPD.
-  SandboxResult t = run("mount -t tmpfs -o size=16k none /tmp || exit 4\nchild tmpfull MODE=run PPDDIR=$Z");
+  SandboxResult t = run("small_tmp 16k || exit 4\nchild tmpfull MODE=run PPDDIR=$Z");
   ASSERT_EQ(t.status, 0) << t.error;
   EXPECT_FALSE(t.changed("/etc/cups/ppd/laser.ppd"));
   EXPECT_EQ(t.upperFile("/etc/cups/laser.ppd.rpmsave"), before("laser"));
