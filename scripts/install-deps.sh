@@ -6,4 +6,4 @@ apt-get update
 apt-get install -y --no-install-recommends \
   cmake make g++ pkg-config libgtest-dev libcups2-dev \
   cups cups-client cups-bsd cups-filters \
-  iproute2 util-linux procps gzip tar coreutils
+  iproute2 util-linux procps hostname gzip tar coreutils diffutils python3
