@@ -14,6 +14,7 @@
 #include "driver/text.h"
 #include "driver/update_log.h"
 #include "install/manifest.h"
+#include "upgrade/ring.h"
 
 namespace {
 
@@ -42,24 +43,11 @@ void addOptList(OptListEntry* head, OptListEntry* entry) {
     fputs("addOptList(NULL,...) Error!\n", stderr);
     exit(1);
   }
-  if (entry == nullptr) return;
-  if (head->next == nullptr || head->prev == nullptr) head->next = head->prev = head;
-  OptListEntry* tail = head->prev;
-  entry->prev = tail;
-  entry->next = head;
-  tail->next = entry;
-  head->prev = entry;
+  if (entry != nullptr) ringAppend(head, entry);
 }
 
 void freeOptList(OptListEntry* head) {
-  if (head == nullptr) return;
-  OptListEntry* e = head->next;
-  while (e != nullptr && e != head) {
-    OptListEntry* next = e->next;
-    delete e;
-    e = next;
-  }
-  head->next = head->prev = head;
+  if (head != nullptr) ringFreeTail(head);
 }
 
 int collectDefaults(const std::string& path, OptListEntry* head, int* count) {

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "upgrade/ring.h"
+
 void initPList(PListEntry* head) {
   head->next = head;
   head->prev = head;
@@ -13,26 +15,11 @@ void addPList(PListEntry* head, PListEntry* entry) {
     fputs("addPList(NULL,...) Error!\n", stderr);
     exit(1);
   }
-  if (entry == nullptr) return;
-  if (head->next == nullptr || head->prev == nullptr) initPList(head);
-  PListEntry* tail = head->prev;
-  entry->prev = tail;
-  entry->next = head;
-  tail->next = entry;
-  head->prev = entry;
+  if (entry != nullptr) ringAppend(head, entry);
 }
 
 void freePListTail(PListEntry* head) {
-  if (head == nullptr) return;
-  if (head->next != nullptr) {
-    PListEntry* e = head->next;
-    while (e != nullptr && e != head) {
-      PListEntry* next = e->next;
-      delete e;
-      e = next;
-    }
-  }
-  initPList(head);
+  if (head != nullptr) ringFreeTail(head);
 }
 
 void resetPList(PListEntry* head) {
