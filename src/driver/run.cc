@@ -6,13 +6,14 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "driver/catalogue.h"
-#include "driver/questions.h"
-#include "driver/settings.h"
-#include "driver/shell.h"
-#include "driver/text.h"
-#include "driver/update_log.h"
-#include "driver/util.h"
+#include "base/paths.h"
+#include "base/catalogue.h"
+#include "base/questions.h"
+#include "base/settings.h"
+#include "base/shell.h"
+#include "base/text.h"
+#include "base/update_log.h"
+#include "base/util.h"
 #include "install/copy_loop.h"
 #include "install/dir_prep.h"
 #include "install/find_installation.h"
@@ -20,7 +21,7 @@
 #include "install/selinux.h"
 #include "ppdloc/model_links.h"
 #include "ppdloc/ppd_dirs.h"
-#include "probe/command_locator.h"
+#include "base/command_locator.h"
 #include "probe/cups_restart.h"
 #include "probe/cups_version.h"
 #include "probe/host_info.h"
@@ -34,7 +35,6 @@ namespace {
 
 // Used for hostAddress when the host probe yields none.
 constexpr const char* kFallbackAddress = "127.0.0.1";
-
 
 bool isRootDirectory(const std::string& dir) {
   if (dir.empty()) return false;
@@ -51,8 +51,7 @@ int numberValue(const char* text) { return static_cast<int>(strtol(text, nullptr
 bool takeText(int letter, const char* value, std::string* target) {
   std::string text(value);
   if (text.size() > kTextMax) {
-    fprintf(stderr, "Option -%c: Wert ist l\344nger als %zu Zeichen und wird nicht benutzt.\n",
-            letter, kTextMax);
+    fputs(formatMessage(Msg::OptionTooLong, letter, kTextMax).c_str(), stderr);
     return false;
   }
   *target = text;
@@ -71,7 +70,7 @@ int endRun() {
 }
 
 // A user message: to standard error as "%s\n" and into the log.
-void tellAndLog(int number) {
+void tellAndLog(Msg number) {
   std::string text = catalogueText(number);
   fprintf(stderr, "%s\n", text.c_str());
   writeLogLine(text);
@@ -91,21 +90,21 @@ int runUninstallBranch() {
   std::string found;
   unsigned kind = 0;
   if (findInstallation(&found, &kind) != 1) {
-    fputs(catalogueText(2), stderr);
-    logMessage(2);
-    fputs(catalogueText(3), stderr);
-    logMessage(3);
+    fputs(catalogueText(Msg::NoInstallation), stderr);
+    logMessage(Msg::NoInstallation);
+    fputs(catalogueText(Msg::Sorry), stderr);
+    logMessage(Msg::Sorry);
     return endRun();
   }
   settings.foundInstallDir = found;
-  if (askYesNo(catalogueText(1)) == ANSWER_YES) {
-    readInfoPrinters(kind, &settings.printerList);
-    logMessage(139, settings.printerCount);
+  if (askYesNo(catalogueText(Msg::ConfirmRemoval)) == ANSWER_YES) {
+    readInfoPrinters(kind, &printerList);
+    logMessage(Msg::PrintersFound, printerCount);
     removeProductQueues();
     removeProductFiles();
-    tellAndLog(0);
+    tellAndLog(Msg::Removed);
   } else {
-    tellAndLog(80);
+    tellAndLog(Msg::StoppedByUser);
   }
   return endRun();
 }
@@ -115,20 +114,20 @@ int runInstallBranch() {
   unsigned kind = 0;
   if (findInstallation(&found, &kind) == 1) {
     settings.foundInstallDir = found;
-    logMessage(149, found.c_str());
+    logMessage(Msg::InstallationFound, found.c_str());
     if (makeDirectory(found, 0, 0755) < 0) {
-      logMessage(146, found.c_str());
+      logMessage(Msg::BadInstallDir, found.c_str());
     } else {
       settings.installDir = found;
       settings.upgradeMode = (kind == 1 || kind == 2) ? static_cast<int>(kind) : 0;
-      logMessage(82, settings.upgradeMode);
-      logMessage(147, found.c_str());
-      readInfoPrinters(kind, &settings.printerList);
-      logMessage(139, settings.printerCount);
-      resetPList(&settings.printerList);
+      logMessage(Msg::UpgradeMode, settings.upgradeMode);
+      logMessage(Msg::InstallDirExists, found.c_str());
+      readInfoPrinters(kind, &printerList);
+      logMessage(Msg::PrintersFound, printerCount);
+      resetPList(&printerList);
     }
   } else {
-    logMessage(170);
+    logMessage(Msg::NewInstallation);
   }
 
   if (!settings.installDir.empty() && settings.installDir.back() == '/')
@@ -138,33 +137,35 @@ int runInstallBranch() {
   // directory: the product tree would land in / and its uninstall script would remove
   // /etc and /bin.
   if (isRootDirectory(settings.installDir)) {
-    logMessage(146, settings.installDir.c_str());
+    logMessage(Msg::BadInstallDir, settings.installDir.c_str());
     return endRun();
   }
 
   int items = getInfoData();
   if (items <= 0) {
-    logMessage(195, settings.sourceDir.c_str(), settings.manifestName.c_str());
+    logMessage(Msg::ManifestDataMissing, settings.sourceDir.c_str(), settings.manifestName.c_str());
     settings.abortInstall = 1;
     items = 0;
   }
   if (settings.abortInstall == 1) {
-    logMessage(81);
+    logMessage(Msg::InformationMissing);
     return endRun();
   }
 
   if (settings.stepwise != 0) {
-    int question = settings.upgradeMode == 1 ? 91 : settings.upgradeMode == 2 ? 92 : 93;
+    Msg question = settings.upgradeMode == 1   ? Msg::AskUpgradeFromOld
+                   : settings.upgradeMode == 2 ? Msg::AskUpgrade
+                                               : Msg::AskInstall;
     if (askYesNo(catalogueText(question)) != ANSWER_YES) {
-      tellAndLog(80);
+      tellAndLog(Msg::StoppedByUser);
       return endRun();
     }
   }
 
   goInstall(items);
   int count = 0;
-  scanInstalledPrinters(&settings.printerList, &count);
-  if (count > 0) upgradeQueues(settings.ppdInstallDir, &settings.printerList, count, settings.stepwise);
+  scanInstalledPrinters(&printerList, &count);
+  if (count > 0) upgradeQueues(settings.ppdInstallDir, &printerList, count, settings.stepwise);
   restartCups();
   return endRun();
 }
@@ -172,12 +173,12 @@ int runInstallBranch() {
 }  // namespace
 
 void printUsage() {
-  fputs(formatMessage(66, kProductVersion).c_str(), stderr);
-  fputs(catalogueText(63), stderr);
-  fputs(catalogueText(62), stderr);
-  fputs(catalogueText(61), stderr);
-  fputs(formatMessage(60, kProductVersion).c_str(), stderr);
-  for (int number : {59, 58, 57, 56, 55}) fputs(catalogueText(number), stderr);
+  fputs(formatMessage(Msg::SetupVersion, kProductVersion).c_str(), stderr);
+  fputs(catalogueText(Msg::UsageTitle), stderr);
+  fputs(catalogueText(Msg::UsageSynopsis), stderr);
+  fputs(catalogueText(Msg::UsageOptions), stderr);
+  fputs(formatMessage(Msg::UsageRemove, kProductVersion).c_str(), stderr);
+  for (Msg number : {Msg::UsageAnywhere, Msg::UsageHelp, Msg::UsageStepwise, Msg::UsageSelinux, Msg::UsageDebug}) fputs(catalogueText(number), stderr);
   fflush(stderr);
   exit(0);
 }
@@ -230,18 +231,18 @@ void setSourceDir(const std::string& path) {
     char cwd[256];
     if (getcwd(cwd, sizeof cwd) != nullptr) dir = cwd;
   }
-  if (dir == "/opt/zed/bin") dir = "/opt/zed";
+  if (dir == kInstalledBinDir) dir = kDefaultInstallDir;
   // The source directory lives in a 256-byte field: a longer one is refused (left
   // empty) rather than cut into some other directory.
   settings.sourceDir = dir.size() <= kTextMax ? dir : std::string();
-  logMessage(192, settings.sourceDir.c_str());
+  logMessage(Msg::InstallingFrom, settings.sourceDir.c_str());
 }
 
 void reportStartupProblems() {
-  logMessage(7);
-  if (settings.noCupsDaemon == 1) logMessage(6);
-  if (settings.noFoomaticRip == 1) logMessage(5);
-  logMessage(3);
+  logMessage(Msg::StopsBecause);
+  if (settings.noCupsDaemon == 1) logMessage(Msg::NoCupsDaemon);
+  if (settings.noFoomaticRip == 1) logMessage(Msg::NoFoomaticRip);
+  logMessage(Msg::Sorry);
 }
 
 int runSetup(int argc, char** argv) {
@@ -259,7 +260,7 @@ int runSetup(int argc, char** argv) {
     (void)installSelinuxModule();
   }
 
-  settings.logPath = "/var/log/Plix4.0_UpdateLog";
+  settings.logPath = kUpdateLogPath;
   settings.logOpen = openUpdateLog(settings.userId);
 
   for (auto [name, entry] : {std::pair{"cp", &commands.cp}, std::pair{"rm", &commands.rm},
@@ -268,33 +269,33 @@ int runSetup(int argc, char** argv) {
     *entry = locateCommand(name).value_or(name);
   }
 
-  writeLogLine(formatMessage(198, nowText().c_str()));
+  writeLogLine(formatMessage(Msg::InstallationStarts, nowText().c_str()));
 
   if (argc > 0 && argv[0] != nullptr && argv[0][0] != '\0') setSourceDir(argv[0]);
 
-  if (settings.installAnywhere == 0 && !startsWith(settings.sourceDir, "/opt/zed") &&
+  if (settings.installAnywhere == 0 && !startsWith(settings.sourceDir, kDefaultInstallDir) &&
       settings.uninstallMode == 0) {
-    std::string text = catalogueText(89);
+    std::string text = catalogueText(Msg::NotInInstalledBin);
     writeLogLine(text);
     fprintf(stderr, "%s\n", text.c_str());
     return endRun();
   }
 
-  settings.installDir = "/opt/zed";
+  settings.installDir = kDefaultInstallDir;
   settings.shareDir = "/opt";
   settings.manifestName = "PLIXINST.CONF";
 
-  writeLogLine(formatMessage(88, catalogueText(settings.selinuxMode != 0 ? 219 : 218)));
-  if (settings.selinuxMode != 0) logMessage(87);
+  writeLogLine(formatMessage(Msg::SelinuxActive, catalogueText(settings.selinuxMode != 0 ? Msg::Yes : Msg::No)));
+  if (settings.selinuxMode != 0) logMessage(Msg::SelinuxModuleLoaded);
 
-  initPList(&settings.printerList);
+  initPList(&printerList);
   settings.noFoomaticRip = hasFoomaticRip() == 0 ? 1 : 0;
 
   readOptionsPass2(argc, argv);
 
   if (settings.userId != 0) {
     trace("Must be root.\nExiting.\n");
-    writeLogLine(formatText("%s\n", catalogueText(210)));
+    writeLogLine(formatText("%s\n", catalogueText(Msg::MustBeRoot)));
     return endRun();
   }
 
@@ -303,8 +304,8 @@ int runSetup(int argc, char** argv) {
   if (settings.printSystem == 0) settings.printSystem = probePrintSystem();
 
   const char* name = printSystemName(settings.printSystem);
-  std::string line = catalogueText(86);
-  line += name ? name : formatText("%s\n", catalogueText(85));
+  std::string line = catalogueText(Msg::PrintSystem);
+  line += name ? name : formatText("%s\n", catalogueText(Msg::Unknown));
   writeLogLine(line);
 
   settings.noCupsDaemon = settings.printSystem != PRINT_CUPS ? 1 : 0;
@@ -316,8 +317,8 @@ int runSetup(int argc, char** argv) {
   }
 
   if (settings.printSystem == PRINT_CUPS) {
-    logMessage(84, settings.cupsBaseDir.c_str());
-    logMessage(83, settings.cupsBinDir.c_str());
+    logMessage(Msg::CupsBaseDir, settings.cupsBaseDir.c_str());
+    logMessage(Msg::CupsBinDir, settings.cupsBinDir.c_str());
     settings.cupsVersion = getCupsVersion();
   }
 

@@ -4,7 +4,6 @@
 
 #include <string>
 
-inline constexpr const char* kProductVersion = "4.0-8";
 inline constexpr const char* kOptionString = "df:hi:m:q:u:w:S:D:Z:";
 
 // Runs setup with its command line; returns the exit status (0 on every ordinary end).

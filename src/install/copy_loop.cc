@@ -6,11 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "driver/catalogue.h"
-#include "driver/settings.h"
-#include "driver/shell.h"
-#include "driver/text.h"
-#include "driver/update_log.h"
+#include "base/paths.h"
+#include "base/catalogue.h"
+#include "base/files.h"
+#include "base/settings.h"
+#include "base/shell.h"
+#include "base/text.h"
+#include "base/update_log.h"
 #include "install/dir_prep.h"
 #include "install/info_file.h"
 #include "install/manifest.h"
@@ -18,49 +20,14 @@
 #include "install/uninstall_script.h"
 #include "ppdloc/model_links.h"
 #include "ppdloc/ppd_dirs.h"
-#include "probe/command_locator.h"
+#include "base/command_locator.h"
 
 namespace {
 
-enum Msg : int {
-  MSG_ARCHIVE_TO = 13,           // "Nach: %s.\n"
-  MSG_ARCHIVE_FROM = 14,         // "Speichern PPD Dateie von: %s.\n"
-  MSG_NO_PPD_DIR = 15,           // "Keine Zugrif auf PPD Verzeichnis: \"%s\"\n"
-  MSG_COPY_LOOP = 70,            // "goInstall: Anfang Kopiezyclus für %d items.\n"
-  MSG_INFO_CARRIED = 71,         // "Kopie von Plix Konfig Datei %s/plixInfo2.0 nach plixInfo3.0.\n"
-  MSG_PPD_DIR_CHMOD = 73,        // "Könnte nicht chmod Verzeichnis: %s"
-  MSG_PPD_DIR_FALLBACK = 74,     // "Zurück nach CUPS Model Verzeichnis: %s"
-  MSG_PPD_DIR_NOT_MADE = 75,     // "Könnte Verzeichnis: %s nicht herstellen"
-  MSG_STOPPED = 76,              // "Entschuldigung, Installation hört auf."
-  MSG_NO_PRODUCT_TREE = 77,      // "Könnte nich ZED Verzeichnis: %s finden oder herstellen"
-  MSG_INSTALL_FROM = 78,         // "setup nach RPM in: %s.\n"
-  MSG_CANNOT_CD = 79,            // "Könnte nicht nach Verzeichnis: %s umwandlen.\n"
-  MSG_PPD_INSTALL_DIR = 133,     // "PPD-Installationsverzeichnis: %s\n"
-  MSG_LINK = 135,                // "Verknüpfung %d: %s mit %s verknüpft.\n"
-  MSG_INFO_SKIPPED = 144,        // "Erstellen der Konfigurationsdatei überspringen: ..."
-  MSG_DIR_WRONG = 146,           // "Das Installationsverzeichnis\n\t'%s'\nexistiert nicht ..."
-  MSG_CHMOD = 180,               // "Ändere Ausführungsrechte von '%s' zu  00%o.\n"
-  MSG_COPY = 181,                // "Kopiere Datei %s zu %s.\n"
-  MSG_START_SCRIPTS = 182,       // "Erstelle Drucker-Startskripte.\n"
-  MSG_UNINSTALL_SCRIPT = 183,    // "Erstelle Deinstallationsskript: '%s/UNINSTALLPLIX'.\n"
-  MSG_INFO_WRITTEN = 185,        // "Erstelle Konfigurationsdatei: '%s/plixInfo3.0'.\n"
-  MSG_INSTALL_DIR_OK = 189,      // "Installationsverzeichnis '%s' OK.\n"
-  MSG_FALSE = 194,               // ": FALSCH!"
-};
-
-constexpr const char* kFilterLink = "/usr/bin/zangsfilter";
-// Labelled as a program wherever the product is installed.
-constexpr const char* kLabelledFilter = "/opt/zed/bin/zangsfilter";
-constexpr const char* kPackageVersion = "4.0-8";
 constexpr int kPpdDirMode = 0755;
 constexpr int kFallbackPpdDirMode = 0766;
 // Paths and sources of two characters or less are never copied (only "nc" is).
 constexpr size_t kShortName = 2;
-
-bool pathExists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
-}
 
 // Logs `message` as one line: its newlines and tabs become blanks.
 void logBlanked(const std::string& message) {
@@ -71,11 +38,11 @@ void logBlanked(const std::string& message) {
 
 // Step 1: sourceDir settled and made the working directory.
 void enterSourceDir() {
-  if (settings.sourceDir == "/opt/zed/bin") settings.sourceDir = "/opt/zed";
+  if (settings.sourceDir == kInstalledBinDir) settings.sourceDir = kDefaultInstallDir;
   if (chdir(settings.sourceDir.c_str()) == 0)
     writeLogLine(formatText("cd %s.\n", settings.sourceDir.c_str()));
   else
-    logMessage(MSG_CANNOT_CD, settings.sourceDir.c_str());
+    logMessage(Msg::CannotCd, settings.sourceDir.c_str());
 }
 
 [[noreturn]] void stopRun() {
@@ -90,19 +57,19 @@ void preparePpdDir() {
   if (!ppdDir.empty() && !isDirectory(ppdDir)) {
     if (mkdir(ppdDir.c_str(), kPpdDirMode) == 0) {
       if (chmod(ppdDir.c_str(), kPpdDirMode) == 0)
-        logMessage(MSG_CHMOD, ppdDir.c_str(), static_cast<unsigned>(kPpdDirMode));
+        logMessage(Msg::ModeSet, ppdDir.c_str(), static_cast<unsigned>(kPpdDirMode));
       else
-        logMessage(MSG_PPD_DIR_CHMOD, ppdDir.c_str());
+        logMessage(Msg::PpdDirChmod, ppdDir.c_str());
     } else {
-      logMessage(MSG_PPD_DIR_NOT_MADE, ppdDir.c_str());
-      logMessage(MSG_PPD_DIR_FALLBACK, settings.cupsModelDir.c_str());
+      logMessage(Msg::PpdDirNotMade, ppdDir.c_str());
+      logMessage(Msg::PpdDirFallback, settings.cupsModelDir.c_str());
       ppdDir = fitText(formatText("%s/zed", settings.cupsModelDir.c_str()));
       if (makeDirectory(ppdDir, 0, kPpdDirMode) != 0 &&
           makeDirectory(ppdDir, 1, kFallbackPpdDirMode) < 0)
-        logMessage(MSG_DIR_WRONG, ppdDir.c_str());
+        logMessage(Msg::BadInstallDir, ppdDir.c_str());
     }
   } else {
-    logMessage(MSG_PPD_INSTALL_DIR, ppdDir.c_str());
+    logMessage(Msg::PpdInstallDir, ppdDir.c_str());
   }
   if (settings.upgradeMode == 1) (void)savePpdFiles(ppdDir);
 }
@@ -114,14 +81,14 @@ void checkInstallDir() {
   if (settings.upgradeMode != 0) {
     result = makeDirectory(dir, 0, kProductDirMode);
   } else {
-    if (dir == "/opt/zed") makeDirectoryPath(dir);
+    if (dir == kDefaultInstallDir) makeDirectoryPath(dir);
     result = makeDirectory(dir, 1, kProductDirMode);
   }
   if (result < 0) {
-    logMessage(MSG_DIR_WRONG, dir.c_str());
+    logMessage(Msg::BadInstallDir, dir.c_str());
     stopRun();
   }
-  logBlanked(formatMessage(MSG_INSTALL_DIR_OK, dir.c_str()));
+  logBlanked(formatMessage(Msg::InstallDirOk, dir.c_str()));
 }
 
 // Step 6: the information file, by upgradeMode.
@@ -130,14 +97,14 @@ void settleInfoFile() {
   switch (settings.upgradeMode) {
     case 0:
       writeInfoFile();
-      logBlanked(formatMessage(MSG_INFO_WRITTEN, dir));
+      logBlanked(formatMessage(Msg::InfoWritten, dir));
       break;
     case 1:
       copyInfoFile();
-      logBlanked(formatMessage(MSG_INFO_CARRIED, dir));
+      logBlanked(formatMessage(Msg::InfoCarried, dir));
       break;
     default:
-      logBlanked(formatMessage(MSG_INFO_SKIPPED, dir));
+      logBlanked(formatMessage(Msg::InfoSkipped, dir));
       break;
   }
 }
@@ -189,11 +156,10 @@ void copyItem(int number, const InstallItem& item, CopyState* state) {
         static_cast<unsigned>(item.mode));
   std::string path;
   if (!destinationPath(item, state, &path)) {
-    writeLogLine(formatText("Kopiere Datei %s: unbekanntes Ziel '%s', \374bersprungen.",
-                            item.source.c_str(), item.destination.c_str()));
+    logMessage(Msg::UnknownDestination, item.source.c_str(), item.destination.c_str());
     return;
   }
-  std::string message = formatMessage(MSG_COPY, item.source.c_str(), path.c_str());
+  std::string message = formatMessage(Msg::Copy, item.source.c_str(), path.c_str());
   blankControlChars(message);
   bool copyable = state->copySwitch && path.size() > kShortName &&
                   (item.source.size() > kShortName || item.source == "nc");
@@ -201,7 +167,7 @@ void copyItem(int number, const InstallItem& item, CopyState* state) {
   std::string command = formatText("%s  %s %s", shellWord(commands.cp).c_str(),
                                    sourceWord(item.source).c_str(), shellWord(path).c_str());
   if (runShell(command) != 0) {
-    writeLogLine(message + catalogueText(MSG_FALSE));
+    writeLogLine(message + catalogueText(Msg::False));
     return;
   }
   writeLogLine(message);
@@ -210,16 +176,16 @@ void copyItem(int number, const InstallItem& item, CopyState* state) {
     std::string base = slash == std::string::npos ? item.source : item.source.substr(slash + 1);
     std::string target = fitText(formatText("%s/%s", path.c_str(), base.c_str()));
     (void)chmod(target.c_str(), static_cast<mode_t>(item.mode));
-    logMessage(MSG_CHMOD, target.c_str(), static_cast<unsigned>(item.mode));
+    logMessage(Msg::ModeSet, target.c_str(), static_cast<unsigned>(item.mode));
   }
 }
 
 // Step 11: /usr/bin/zangsfilter leads to the installed filter program.
 void linkFilter() {
-  if (pathExists(kFilterLink)) return;
+  if (pathExists(kFilterLink, false)) return;
   std::string target = fitText(formatText("%s/bin/zangsfilter", settings.installDir.c_str()));
-  std::string message = formatMessage(MSG_LINK, 1, kFilterLink, target.c_str());
-  if (makeLink(target, kFilterLink) != 0) message += catalogueText(MSG_FALSE);
+  std::string message = formatMessage(Msg::Linked, 1, kFilterLink, target.c_str());
+  if (makeLink(target, kFilterLink) != 0) message += catalogueText(Msg::False);
   writeLogLine(message);
 }
 
@@ -229,27 +195,27 @@ void goInstall(int itemCount) {
   enterSourceDir();
   CopyState state;
   state.copySwitch = settings.sourceDir != settings.installDir;
-  if (state.copySwitch) logMessage(MSG_INSTALL_FROM, settings.sourceDir.c_str());
+  if (state.copySwitch) logMessage(Msg::InstallFrom, settings.sourceDir.c_str());
 
   if (makeProductDirs(settings.installDir) == 0) {
-    logMessage(MSG_NO_PRODUCT_TREE, settings.installDir.c_str());
-    logMessage(MSG_STOPPED);
+    logMessage(Msg::NoProductTree, settings.installDir.c_str());
+    logMessage(Msg::Stopped);
     stopRun();
   }
   preparePpdDir();
   checkInstallDir();
   settleInfoFile();
-  logBlanked(formatMessage(MSG_UNINSTALL_SCRIPT, settings.installDir.c_str()));
+  logBlanked(formatMessage(Msg::UninstallScript, settings.installDir.c_str()));
   writeUninstallScript();
-  logBlanked(catalogueText(MSG_START_SCRIPTS));
+  logBlanked(catalogueText(Msg::StartScripts));
 
   trace("goInstall: Starting copy loop for %d items.\n", itemCount);
-  logMessage(MSG_COPY_LOOP, itemCount);
+  logMessage(Msg::CopyLoop, itemCount);
   for (int i = 0; i < itemCount && i < kInstallItemsMax; ++i) copyItem(i, installItems[i], &state);
 
   linkFilter();
   (void)setSelinuxContext(kFilterLink, "-u system_u", 1);
-  (void)setSelinuxContext(kLabelledFilter, "-t bin_t", 1);
+  (void)setSelinuxContext(kInstalledFilter, "-t bin_t", 1);
 }
 
 void blankControlChars(std::string& text) {
@@ -258,16 +224,16 @@ void blankControlChars(std::string& text) {
 }
 
 int savePpdFiles(const std::string& dir) {
-  if (dir.empty() || !pathExists(dir)) {
-    logMessage(MSG_NO_PPD_DIR, dir.c_str());
+  if (dir.empty() || !pathExists(dir, false)) {
+    logMessage(Msg::NoPpdDir, dir.c_str());
     return -1;
   }
-  std::string archive = formatText("/var/tmp/PlixPPDFiles%s.tar", kPackageVersion);
+  std::string archive = kPpdArchivePath;
   // tar runs only inside dir: when dir cannot be entered the script ends before it.
   std::string script = formatText("#!/bin/sh\nc=`pwd`\ncd %s || exit 1\ntar cf %s *\ncd \"${c}\"\n",
                                   shellWord(dir).c_str(), shellWord(archive).c_str());
   int status = runShell(script);
-  logMessage(MSG_ARCHIVE_FROM, dir.c_str());
-  logMessage(MSG_ARCHIVE_TO, archive.c_str());
+  logMessage(Msg::ArchiveFrom, dir.c_str());
+  logMessage(Msg::ArchiveTo, archive.c_str());
   return status;
 }

@@ -5,12 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "driver/text.h"
+#include "base/paths.h"
+#include "base/text.h"
 
 namespace {
 
 // Where an earlier installation leaves its information file; option -u does not move it.
-constexpr const char* kSearchDir = "/opt/zed";
+constexpr const char* kSearchDir = kDefaultInstallDir;
 
 // The value of a USRDIR line: from 7 characters after the start of the word (the word
 // and the one character after it), past every control, blank and non-ASCII byte, up to

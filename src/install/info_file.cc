@@ -6,16 +6,12 @@
 #include <cstdio>
 #include <string>
 
-#include "driver/settings.h"
-#include "driver/text.h"
-#include "driver/update_log.h"
+#include "base/paths.h"
+#include "base/settings.h"
+#include "base/text.h"
+#include "base/update_log.h"
 
 namespace {
-
-enum Msg : int {
-  MSG_INFO_COPIED = 22,     // "Kopie Datei plixInfo2.0 nach plixInfo3.0.\n"
-  MSG_CANNOT_OPEN = 209,    // "Kann Datei nicht öffnen:\n\t'%s'.\nBitte überprüfen ..."
-};
 
 constexpr int kInfoFileMode = 0755;
 
@@ -50,7 +46,7 @@ constexpr const char* kInfoFileText =
 
 // installDir/name, or /opt/zed/name when installDir is empty.
 std::string infoPath(const char* name) {
-  const std::string& base = settings.installDir.empty() ? std::string("/opt/zed") : settings.installDir;
+  const std::string& base = settings.installDir.empty() ? std::string(kDefaultInstallDir) : settings.installDir;
   return fitText(formatText("%s/%s", base.c_str(), name));
 }
 
@@ -60,7 +56,7 @@ void writeInfoFile() {
   std::string path = infoPath("plixInfo4.0");
   FILE* file = fopen(path.c_str(), "w");
   if (file == nullptr) {
-    logMessage(MSG_CANNOT_OPEN, path.c_str());
+    logMessage(Msg::CannotOpenFile, path.c_str());
     return;
   }
   fputs(formatText(kInfoFileText, settings.installDir.c_str()).c_str(), file);
@@ -74,13 +70,13 @@ void copyInfoFile() {
   std::string targetPath = infoPath("plixInfo4.0");
   FILE* source = access(sourcePath.c_str(), F_OK) == 0 ? fopen(sourcePath.c_str(), "r") : nullptr;
   if (source == nullptr) {
-    logMessage(MSG_CANNOT_OPEN, sourcePath.c_str());
+    logMessage(Msg::CannotOpenFile, sourcePath.c_str());
     writeInfoFile();
     return;
   }
   FILE* target = fopen(targetPath.c_str(), "w");
   if (target == nullptr) {
-    logMessage(MSG_CANNOT_OPEN, targetPath.c_str());
+    logMessage(Msg::CannotOpenFile, targetPath.c_str());
     fclose(source);
     writeInfoFile();
     return;
@@ -97,5 +93,5 @@ void copyInfoFile() {
   }
   fclose(source);
   fclose(target);
-  logMessage(MSG_INFO_COPIED);
+  logMessage(Msg::InfoCopied);
 }

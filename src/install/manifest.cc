@@ -3,17 +3,13 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "driver/settings.h"
-#include "driver/text.h"
-#include "driver/update_log.h"
+#include "base/settings.h"
+#include "base/text.h"
+#include "base/update_log.h"
 
 InstallItem installItems[kInstallItemsMax];
 
 namespace {
-
-enum Msg : int {
-  MSG_CANNOT_OPEN_MANIFEST = 191,  // "Kann Info-Datei '%s' nicht öffnen.\n"
-};
 
 // Mode given to an item whose mode token reads as 0 or less.
 constexpr int kDefaultItemMode = 0755;
@@ -59,7 +55,7 @@ int getInfoData() {
     file = fopen(path.c_str(), "r");
   }
   if (file == nullptr) {
-    logMessage(MSG_CANNOT_OPEN_MANIFEST, path.c_str());
+    logMessage(Msg::CannotOpenManifest, path.c_str());
     return 0;
   }
   writeLogLine(formatText("PLIXINST.CONF = %s.", path.c_str()));
@@ -74,14 +70,11 @@ int getInfoData() {
     size_t pos = 0;
     std::string source = nextToken(line, &pos);
     if (count >= kInstallItemsMax) {
-      writeLogLine(formatText("getInfoData: Mehr als %d Eintr\344ge, '%s' und alle folgenden abgelehnt.\n",
-                              kInstallItemsMax, source.c_str()));
+      logMessage(Msg::TooManyItems, kInstallItemsMax, source.c_str());
       break;
     }
     if (source.size() > kItemSourceMax) {
-      writeLogLine(formatText("getInfoData: Quelle '%s' l\344nger als %zu Zeichen, abgelehnt; "
-                              "Lesen beendet.\n",
-                              source.c_str(), kItemSourceMax));
+      logMessage(Msg::SourceTooLong, source.c_str(), kItemSourceMax);
       break;
     }
     InstallItem& item = installItems[count++];

@@ -7,30 +7,18 @@
 #include <ctime>
 #include <string>
 
-#include "driver/catalogue.h"
-#include "driver/settings.h"
-#include "driver/shell.h"
-#include "driver/text.h"
-#include "driver/update_log.h"
-#include "driver/util.h"
-#include "probe/command_locator.h"
+#include "base/paths.h"
+#include "base/catalogue.h"
+#include "base/settings.h"
+#include "base/shell.h"
+#include "base/text.h"
+#include "base/update_log.h"
+#include "base/util.h"
+#include "base/command_locator.h"
 
 namespace {
 
-enum Msg : int {
-  MSG_ANSWER_NO_PATTERN = 171,   // "[nN]|[nN][eE][iI][nN])"
-  MSG_ANSWER_YES_PATTERN = 172,  // "[oO]|[jJ]|[jJ][aA])"
-  MSG_DEFAULT_NO = 174,          // "Nein"
-  MSG_QUESTION = 175,            // "Möchten Sie Plix 4.0-0 wirklich deinstallieren?"
-  MSG_TITLE = 176,               // "Deinstallation von 'Plix 4.0-0'"
-  MSG_ASK_AGAIN = 177,           // "echo: Bitte mit Ja oder Nein antworten."
-  MSG_SCRIPT_HEADER = 178,       // "# Deinstallationsskript von Plix 4.0-0 vom: %s"
-  MSG_SCRIPT_WRITTEN = 193,      // "Erstelltes Skript: %s."
-  MSG_CANNOT_OPEN = 209,         // "Kann Datei nicht öffnen:\n\t'%s'.\nBitte überprüfen ..."
-};
-
 constexpr int kScriptMode = 0755;
-
 
 // The script text. Every path is one shell word. As soon as one of them is not plain,
 // delFile and delDir also quote their argument ("$1"), so that a blank in it cannot
@@ -39,7 +27,7 @@ std::string scriptText(const std::string& rm, const std::string& installDir,
                        const std::string& ppdDir, const std::string& date) {
   auto word = [](const std::string& value) { return shellWord(value); };
   std::string paths[] = {installDir + "/plixInfo4.0",      installDir + "/bin/zangsfilter",
-                         installDir + "/bin/nc",           "/usr/bin/zangsfilter",
+                         installDir + "/bin/nc",           kFilterLink,
                          installDir + "/bin/setup",        installDir + "/etc/plix4.0.png",
                          installDir + "/etc/PLIXINST.CONF", installDir + "/PLIXINST.CONF"};
   std::string dirs[] = {ppdDir + "/ppd", installDir + "/etc", installDir + "/bin", installDir};
@@ -51,7 +39,7 @@ std::string scriptText(const std::string& rm, const std::string& installDir,
   std::string s;
   s += "#!/bin/sh\n";
   s += "#\n";
-  s += formatMessage(MSG_SCRIPT_HEADER, date.c_str());
+  s += formatMessage(Msg::ScriptHeader, date.c_str());
   s += "#\n";
   s += "#Delete a file\n";
   s += "#Syntax : delFile $fileName\n";
@@ -95,18 +83,18 @@ std::string scriptText(const std::string& rm, const std::string& installDir,
   s += "                fi\n";
   s += " \n";
   s += "                case $answer in\n";
-  s += formatText("                %s\n", catalogueText(MSG_ANSWER_YES_PATTERN));
+  s += formatText("                %s\n", catalogueText(Msg::AnswerYesPattern));
   s += "                        return 0 ; break ;;\n";
-  s += formatText("                %s\n", catalogueText(MSG_ANSWER_NO_PATTERN));
+  s += formatText("                %s\n", catalogueText(Msg::AnswerNoPattern));
   s += "                        return 1 ; break ;;\n";
   s += "                *)\n";
-  s += formatText("                        %s\n", catalogueText(MSG_ASK_AGAIN));
+  s += formatText("                        %s\n", catalogueText(Msg::AskAgain));
   s += "                esac\n";
   s += "        done\n";
   s += "}\n";
   s += "#\n";
-  s += formatText("echo \"%s\"\n", catalogueText(MSG_TITLE));
-  s += formatText("yorn \"%s\" \"%s\"\n", catalogueText(MSG_QUESTION), catalogueText(MSG_DEFAULT_NO));
+  s += formatText("echo \"%s\"\n", catalogueText(Msg::Title));
+  s += formatText("yorn \"%s\" \"%s\"\n", catalogueText(Msg::Question), catalogueText(Msg::DefaultNo));
   s += "it_is=$?\n";
   s += "if [ $it_is -ne 0 ] ; then\n";
   s += "  exit\n";
@@ -120,11 +108,11 @@ std::string scriptText(const std::string& rm, const std::string& installDir,
 
 void writeUninstallScript() {
   // An empty installDir names /opt/zed in the script too, never "/bin" and "/etc".
-  const std::string installDir = settings.installDir.empty() ? std::string("/opt/zed") : settings.installDir;
+  const std::string installDir = settings.installDir.empty() ? std::string(kDefaultInstallDir) : settings.installDir;
   std::string path = fitText(formatText("%s/etc/UNINSTALLPLIX", installDir.c_str()));
   FILE* file = fopen(path.c_str(), "w");
   if (file == nullptr) {
-    logMessage(MSG_CANNOT_OPEN, path.c_str());
+    logMessage(Msg::CannotOpenFile, path.c_str());
     return;
   }
   std::string text = scriptText(commands.rm, installDir, settings.ppdInstallDir, nowText());
@@ -132,5 +120,5 @@ void writeUninstallScript() {
   fclose(file);
   (void)chmod(path.c_str(), kScriptMode);
   (void)chown(path.c_str(), static_cast<uid_t>(settings.userId), static_cast<gid_t>(settings.groupId));
-  logMessage(MSG_SCRIPT_WRITTEN, path.c_str());
+  logMessage(Msg::ScriptWritten, path.c_str());
 }

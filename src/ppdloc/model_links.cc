@@ -5,25 +5,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "driver/catalogue.h"
-#include "driver/settings.h"
-#include "driver/text.h"
-#include "driver/update_log.h"
-#include "driver/util.h"
-#include "install/dir_prep.h"
+#include "base/paths.h"
+#include "base/catalogue.h"
+#include "base/settings.h"
+#include "base/text.h"
+#include "base/update_log.h"
+#include "base/files.h"
+#include "base/util.h"
+#include "base/dirs.h"
 #include "ppdloc/ppd_dirs.h"
 
 namespace {
-
-enum Msg : int {
-  MSG_OLD_PPD_DIR_USED = 37,   // "Benutzung alte Plix PPD Verzeichnis: \"%s\"."
-  MSG_LINK_EXISTS = 54,        // "Datei: %s existiert schon. Nicht als Link kreiert!"
-  MSG_PPD_INSTALL_DIR = 133,   // "PPD-Installationsverzeichnis: %s\n"
-  MSG_NO_KNOWN_LINKS = 134,    // "Keine bekannten Verknüpfungen in cups-Modell-Verzeichnis: %s\n"
-  MSG_LINKED = 135,            // "Verknüpfung %d: %s mit %s verknüpft.\n"
-  MSG_DIR_CREATED = 190,       // "Erstelltes Verzeichnis: '%s'.\n"
-  MSG_FALSE = 194,             // ": FALSCH!"
-};
 
 // The model link table holds at most this many entries; a scan stops when it is full.
 constexpr int kModelLinkMax = 8;
@@ -36,7 +28,6 @@ enum class ScanMode { kNone, kCustom, kFoomatic, kUsr, kOpt };
 
 std::string modelLinkPaths[kModelLinkMax];
 std::string modelLinkTargets[kModelLinkMax];
-
 
 ScanMode scanModeFor(int flags) {
   if (flags & MODEL_CUSTOM_DIR) return ScanMode::kCustom;
@@ -79,9 +70,9 @@ std::string withZed(const std::string& text) {
 std::string chooseForNewCups(int flags, const std::string& proposal, const std::string& modelZed) {
   if (flags & USR_SHARE_PPD) {
     if (flags & OPENPRINTING_DIR) return "/usr/share/ppd/openprinting/zed";
-    if (flags & VENDOR_PPD_TREE) return "/usr/share/ppd/zed";
-    if (!(flags & OPT_SHARE_PPD)) return contains(proposal, "/usr/share") ? proposal : "/usr/share/ppd/zed";
-    return contains(proposal, "/usr/opt") ? "/usr/opt/ppd/zed" : "/usr/share/ppd/zed";
+    if (flags & VENDOR_PPD_TREE) return kSharePpdZed;
+    if (!(flags & OPT_SHARE_PPD)) return contains(proposal, "/usr/share") ? proposal : kSharePpdZed;
+    return contains(proposal, "/usr/opt") ? kOptPpdZed : kSharePpdZed;
   }
   if (flags & OPT_SHARE_PPD) {
     if (!contains(proposal, "/usr/opt")) return "/usr/opt/ppd/zed";
@@ -93,21 +84,21 @@ std::string chooseForNewCups(int flags, const std::string& proposal, const std::
 
 // Logs the settled directory and creates it when it is not a directory yet.
 void finishPpdInstallDir() {
-  logMessage(MSG_PPD_INSTALL_DIR, settings.ppdInstallDir.c_str());
+  logMessage(Msg::PpdInstallDir, settings.ppdInstallDir.c_str());
   if (isDirectory(settings.ppdInstallDir)) return;
   (void)makeDirectory(settings.ppdInstallDir, 1, kPpdDirMode);
-  logMessage(MSG_DIR_CREATED, settings.ppdInstallDir.c_str());
+  logMessage(Msg::DirCreated, settings.ppdInstallDir.c_str());
 }
 
 // Old CUPS without recorded links: the product directory below a shared PPD tree,
 // reachable from the model directory as the entry "zed".
 void linkIntoModelDir(const std::string& dir, const std::string& modelZed) {
   settings.ppdInstallDir = dir;
-  logMessage(MSG_PPD_INSTALL_DIR, dir.c_str());
+  logMessage(Msg::PpdInstallDir, dir.c_str());
   if (pathExists(modelZed)) return;
   if (!pathExists(dir)) (void)makeDirectory(dir, 1, kPpdDirMode);
-  std::string line = formatMessage(MSG_LINKED, 1, modelZed.c_str(), dir.c_str());
-  if (makeLink(dir, modelZed) != 0) line += catalogueText(MSG_FALSE);
+  std::string line = formatMessage(Msg::Linked, 1, modelZed.c_str(), dir.c_str());
+  if (makeLink(dir, modelZed) != 0) line += catalogueText(Msg::False);
   writeLogLine(line);
 }
 
@@ -119,7 +110,7 @@ int makeLink(const std::string& target, const std::string& linkPath) {
     return -1;
   }
   if (!pathExists(linkPath)) return symlink(target.c_str(), linkPath.c_str()) == 0 ? 0 : -1;
-  logMessage(MSG_LINK_EXISTS, linkPath.c_str());
+  logMessage(Msg::LinkExists, linkPath.c_str());
   return -1;
 }
 
@@ -169,9 +160,9 @@ void scanModelLinks(int* count) {
     modelLinkTargets[n] = target;
     ++n;
     seen = true;
-    logMessage(MSG_LINKED, n, path.c_str(), target.c_str());
+    logMessage(Msg::Linked, n, path.c_str(), target.c_str());
   }
-  if (!seen) logMessage(MSG_NO_KNOWN_LINKS, modelDir.c_str());
+  if (!seen) logMessage(Msg::NoKnownLinks, modelDir.c_str());
   if (dir != nullptr) closedir(dir);
   *count = n;
 }
@@ -183,8 +174,8 @@ void choosePpdInstallDir(const std::string& existing, int count) {
 
   if (!existing.empty()) {
     settings.ppdInstallDir = existing;
-    logMessage(MSG_PPD_INSTALL_DIR, existing.c_str());
-    logMessage(MSG_OLD_PPD_DIR_USED, existing.c_str());
+    logMessage(Msg::PpdInstallDir, existing.c_str());
+    logMessage(Msg::OldPpdDirUsed, existing.c_str());
     return;
   }
 
@@ -196,12 +187,12 @@ void choosePpdInstallDir(const std::string& existing, int count) {
 
   if (count <= 0) {
     if (flags & USR_SHARE_PPD) {
-      linkIntoModelDir("/usr/share/ppd/zed", modelZed);
+      linkIntoModelDir(kSharePpdZed, modelZed);
     } else if (flags & OPT_SHARE_PPD) {
       linkIntoModelDir("/opt/share/ppd/zed", modelZed);
     } else {
       settings.ppdInstallDir = modelZed;
-      logMessage(MSG_PPD_INSTALL_DIR, modelZed.c_str());
+      logMessage(Msg::PpdInstallDir, modelZed.c_str());
     }
     return;
   }

@@ -5,24 +5,12 @@
 
 #include <initializer_list>
 
-#include "driver/settings.h"
-#include "driver/text.h"
-#include "driver/update_log.h"
+#include "base/paths.h"
+#include "base/settings.h"
+#include "base/text.h"
+#include "base/update_log.h"
 
 namespace {
-
-// Catalogue numbers of the summary block and the find report.
-enum Msg : int {
-  MSG_PPD_DIR_FOUND = 36,      // "Bestehendes Plix PPD Verzeichnis gefunden: \"%s\"."
-  MSG_OPT_SHARE_PPD = 125,     // "Freigegebenes ppd-Verzeichnis: /opt/share/ppd"
-  MSG_USR_SHARE_PPD = 126,     // "Freigegebenes ppd-Verzeichnis: /usr/share/ppd"
-  MSG_SYSTEM_PPD_DIR = 127,    // "ppd-Systemverzeichnis: %s"
-  MSG_CUSTOM_DIR = 128,        // "Ben.def. ppd-Verzeichnis: %s"
-  MSG_MAKER_DIR = 129,         // "Orvex-Verzeichnis   : %s"
-  MSG_FOOMATIC_DIR = 130,      // "Foomatic-Verzeichnis: %s"
-  MSG_MODEL_DIR = 131,         // "CUPS-Modell-Verzeichnis: %s"
-  MSG_PPD_LOCATIONS = 132,     // "PPD-System-Speicherorte:"
-};
 
 // Where nothing better is found, both the model and the system directory are this.
 constexpr const char* kDefaultModelDir = "/usr/share/cups/model";
@@ -34,7 +22,6 @@ constexpr const char* kFoomaticZed = "/usr/share/foomatic/db/source/PPD/zed";
 constexpr const char* kOpenprintingDir = "/usr/share/ppd/openprinting";
 constexpr const char* kOpenprintingZed = "/usr/share/ppd/openprinting/zed";
 constexpr const char* kUsrSharePpd = "/usr/share/ppd";
-constexpr const char* kUsrShareZed = "/usr/share/ppd/zed";
 constexpr const char* kOptSharePpd = "/opt/share/ppd";
 constexpr const char* kOptShareZed = "/opt/share/ppd/zed";
 constexpr const char* kCupsIncludedDir = "/usr/share/ppd/cups-included";
@@ -114,8 +101,8 @@ int discoverPpdLocations(std::string& existingPpdDir) {
   if (!found) {
     if (isDirectory(kOptShareZed)) {
       record(kOptShareZed);
-    } else if (isDirectory(kUsrShareZed)) {
-      record(kUsrShareZed);
+    } else if (isDirectory(kSharePpdZed)) {
+      record(kSharePpdZed);
     }
   }
 
@@ -150,7 +137,7 @@ int discoverPpdLocations(std::string& existingPpdDir) {
   if (openprinting) {
     const bool vendorSubdirs = vendorTree && isDirectory("/usr/share/ppd/openprinting/HP") &&
                                isDirectory("/usr/share/ppd/openprinting/Epson");
-    settings.ppdInstallDir = vendorSubdirs ? kOpenprintingZed : kUsrShareZed;
+    settings.ppdInstallDir = vendorSubdirs ? kOpenprintingZed : kSharePpdZed;
   } else if (custom) {
     settings.ppdInstallDir = formatText("%s/custom/zed", settings.cupsModelDir.c_str());
   } else if (foomatic) {
@@ -158,14 +145,14 @@ int discoverPpdLocations(std::string& existingPpdDir) {
   }
 
   writeLogLine("=======================================");
-  logMessage(MSG_PPD_LOCATIONS);
-  logMessage(MSG_MODEL_DIR, modelFound ? settings.cupsModelDir.c_str() : kUnknown);
-  logMessage(MSG_FOOMATIC_DIR, foomatic ? kFoomaticDir : kUnknown);
-  logMessage(MSG_MAKER_DIR, productDir ? kFoomaticZed : makerDir ? kFoomaticMakerDir : kUnknown);
-  logMessage(MSG_CUSTOM_DIR, custom ? customDir.c_str() : kUnknown);
-  if (usrShare) logMessage(MSG_USR_SHARE_PPD);
-  if (optShare) logMessage(MSG_OPT_SHARE_PPD);
-  logMessage(MSG_SYSTEM_PPD_DIR, systemFound ? systemPpdDirText.c_str() : kUnknown);
-  if (found) logMessage(MSG_PPD_DIR_FOUND, existingPpdDir.c_str());
+  logMessage(Msg::PpdLocations);
+  logMessage(Msg::ModelDir, modelFound ? settings.cupsModelDir.c_str() : kUnknown);
+  logMessage(Msg::FoomaticDir, foomatic ? kFoomaticDir : kUnknown);
+  logMessage(Msg::MakerDir, productDir ? kFoomaticZed : makerDir ? kFoomaticMakerDir : kUnknown);
+  logMessage(Msg::CustomDir, custom ? customDir.c_str() : kUnknown);
+  if (usrShare) logMessage(Msg::UsrSharePpd);
+  if (optShare) logMessage(Msg::OptSharePpd);
+  logMessage(Msg::SystemPpdDir, systemFound ? systemPpdDirText.c_str() : kUnknown);
+  if (found) logMessage(Msg::PpdDirFound, existingPpdDir.c_str());
   return flags;
 }

@@ -5,18 +5,14 @@
 #include <optional>
 #include <string>
 
-#include "driver/shell.h"
-#include "driver/text.h"
-#include "driver/update_log.h"
-#include "driver/util.h"
-#include "probe/command_locator.h"
+#include "base/shell.h"
+#include "base/text.h"
+#include "base/update_log.h"
+#include "base/files.h"
+#include "base/util.h"
+#include "base/command_locator.h"
 
 namespace {
-
-// Catalogue entries: the status of a restart, and no way to restart found.
-constexpr int kMsgRestartStatus = 51;
-constexpr int kMsgNoRestartWay = 52;
-
 
 // A located command that really exists there.
 std::optional<std::string> existingCommand(const char* name) {
@@ -34,7 +30,7 @@ int restartCups() {
     writeLogLine(formatText("CUPS restart command:\"%s\"\n", command.c_str()));
   }
   int status = command.empty() ? -1 : runShell(command);
-  logMessage(kMsgRestartStatus, status);
+  logMessage(Msg::RestartStatus, status);
   if (status == 0) return 0;
 
   if (std::optional<std::string> service = existingCommand("service")) {
@@ -44,8 +40,8 @@ int restartCups() {
   } else if (pathExists("/etc/init.d/cupsys")) {
     status = runShell("/etc/init.d/cupsys restart");
   } else {
-    logMessage(kMsgNoRestartWay);
+    logMessage(Msg::NoRestartWay);
   }
-  logMessage(kMsgRestartStatus, status);
+  logMessage(Msg::RestartStatus, status);
   return status;
 }

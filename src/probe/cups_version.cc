@@ -8,18 +8,19 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/catalogue.h"
-#include "driver/settings.h"
-#include "driver/shell.h"
-#include "driver/text.h"
-#include "driver/update_log.h"
-#include "driver/util.h"
-#include "probe/command_locator.h"
+#include "base/paths.h"
+#include "base/catalogue.h"
+#include "base/settings.h"
+#include "base/shell.h"
+#include "base/text.h"
+#include "base/update_log.h"
+#include "base/files.h"
+#include "base/util.h"
+#include "base/command_locator.h"
 
 namespace {
 
 // Catalogue entry logged when no source names the CUPS version.
-constexpr int kMsgVersionNotFound = 53;
 // The version assumed when no source names one: CUPS 1.4.
 constexpr int kDefaultVersion = 1400;
 // The digit field of the server header holds 31 characters (32 with terminator).
@@ -29,7 +30,6 @@ constexpr const char* kCupsConfigPlaces[] = {"/usr/bin/cups-config", "/usr/sbin/
                                              "/sbin/cups-config"};
 constexpr const char* kDataDirPlaces[] = {"/usr/share/cups", "/usr/local/share/cups", "/usr/local/cups",
                                           "/usr/cups", "/etc/share/cups"};
-
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -180,13 +180,11 @@ std::string myTmpName(const std::string& dir, const char* label) {
   // The caller's text is not touched: the one trailing "/" is left out of a copy.
   std::string base = dir;
   if (!base.empty() && base.back() == '/') base.pop_back();
-  std::string path = base + "/ZANXXXXXX";
-  int fd = mkstemp(path.data());
-  if (fd < 0) {
+  std::string path = makeScratchFile(base, "ZAN");
+  if (path.empty()) {
     fprintf(stderr, "myTmpName(%s,%s) Failed!\n", base.c_str(), label ? label : "ZAN");
     exit(255);
   }
-  close(fd);
   return path;
 }
 
@@ -204,8 +202,8 @@ int queryCupsServerVersion() {
   std::string netcat;
   if (!settings.sourceDir.empty() && pathExists(settings.sourceDir + "/zannc")) {
     netcat = settings.sourceDir + "/zannc";
-  } else if (pathExists("/opt/zed/bin/zannc")) {
-    netcat = "/opt/zed/bin/zannc";
+  } else if (pathExists(kInstalledNetcat)) {
+    netcat = kInstalledNetcat;
   } else {
     netcat = locateCommand("nc").value_or("nc");
   }
@@ -244,7 +242,7 @@ int findCupsVersionLocally() {
                                                                : "/usr/share/cups/data/testprint.ps";
   if (int v = versionAfterPhrase(testPage, "Printed Using CUPS", "CUPS Version : %d// %s")) return v;
   if (int v = versionFromBanner()) return v;
-  writeLogLine(formatText("CUPS Version : %d// %s", kDefaultVersion, catalogueText(kMsgVersionNotFound)));
+  writeLogLine(formatText("CUPS Version : %d// %s", kDefaultVersion, catalogueText(Msg::VersionNotFound)));
   return kDefaultVersion;
 }
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/settings.h"
+#include "base/settings.h"
 
 namespace {
 

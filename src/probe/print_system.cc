@@ -7,11 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/settings.h"
-#include "driver/shell.h"
-#include "driver/text.h"
-#include "driver/update_log.h"
-#include "driver/util.h"
+#include "base/settings.h"
+#include "base/shell.h"
+#include "base/text.h"
+#include "base/update_log.h"
+#include "base/files.h"
+#include "base/util.h"
 
 namespace {
 
@@ -39,18 +40,10 @@ constexpr const char* kFoomaticRipPlaces[] = {
     "/lib/cups/filter/foomatic-rip",
 };
 
-
-// Creates a new empty scratch file "/tmp/<prefix><pid>XXXXXX" exclusively (mkstemp:
-// O_CREAT|O_EXCL, mode 0600), so that a file or link that someone planted under a
-// predictable name is never followed or overwritten; the shell redirection that
-// fills it later opens this file of ours. Returns the path, or "" when none could be
-// made.
-std::string makeScratchFile(const char* prefix) {
-  std::string path = formatText("/tmp/%s%dXXXXXX", prefix, static_cast<int>(getpid()));
-  int fd = mkstemp(path.data());
-  if (fd < 0) return std::string();
-  close(fd);
-  return path;
+// A new empty scratch file "/tmp/<prefix><pid>XXXXXX", made exclusively; the shell
+// redirection that fills it later opens this file of ours. "" when none could be made.
+std::string pidScratchFile(const char* prefix) {
+  return makeScratchFile("/tmp", formatText("%s%d", prefix, static_cast<int>(getpid())));
 }
 
 // Removes one trailing newline.
@@ -61,7 +54,7 @@ void dropNewline(std::string* text) {
 // The LPRng test: asks `lpd -V` for its version on its error output. Returns 4 when a
 // line mentions "LPRng", else `result`.
 int testForLprng(int result) {
-  std::string scratch = makeScratchFile("ZANLPRNG");
+  std::string scratch = pidScratchFile("ZANLPRNG");
   if (scratch.empty()) return result;
   runShell(formatText("lpd -V 2> %s", shellWord(scratch).c_str()));
   FILE* file = fopen(scratch.c_str(), "r");
@@ -115,7 +108,7 @@ int printSystemFromEnvironment() {
 }
 
 int probePrintSystem() {
-  std::string scratch = makeScratchFile("ZANLPD");
+  std::string scratch = pidScratchFile("ZANLPD");
   int result = PRINT_NONE;
   bool lprngTest = true;
 

@@ -10,25 +10,17 @@
 #include <cstring>
 #include <vector>
 
-#include "driver/catalogue.h"
-#include "driver/settings.h"
-#include "driver/shell.h"
-#include "driver/text.h"
-#include "driver/update_log.h"
-#include "probe/command_locator.h"
+#include "base/paths.h"
+#include "base/catalogue.h"
+#include "base/files.h"
+#include "base/settings.h"
+#include "base/shell.h"
+#include "base/text.h"
+#include "base/update_log.h"
+#include "upgrade/printer_list.h"
+#include "base/command_locator.h"
 
 namespace {
-
-// Catalogue entries used here.
-enum Msg : int {
-  MSG_REMOVE_QUEUE = 123,    // "Lösche den Plix-Drucker: %s."
-  MSG_NOT_POSSIBLE = 140,    // "Nicht möglich"
-  MSG_OK = 141,              // "OK"
-  MSG_REMOVE_DIR = 142,      // "Lösche Verzeichnis: '%s' - "
-  MSG_REMOVE_FILE = 143,     // "Lösche Datei: '%s' - "
-  MSG_BAD_INSTALL_DIR = 146, // "Das Installationsverzeichnis\n\t'%s'\nexistiert nicht oder ist falsch."
-  MSG_RUN_COMMAND = 148,     // "Führe Befehl aus:\n\t%s"
-};
 
 // The product's fixed files, in the order they are deleted: paths relative to
 // installDir, except /usr/bin/zangsfilter, the filter link made at installation.
@@ -38,7 +30,7 @@ struct FixedFile {
 };
 constexpr FixedFile kProductFiles[] = {
     {true, "plix"},           {true, "plixInfo4.0"},         {true, "bin/zangsfilter"},
-    {false, "/usr/bin/zangsfilter"}, {true, "etc/UNINSTALLPLIX"}, {true, "bin/setup"},
+    {false, kFilterLink}, {true, "etc/UNINSTALLPLIX"}, {true, "bin/setup"},
     {true, "etc/plix4.0.png"}, {true, "PLIXINST.CONF"},      {true, "etc/PLIXINST.CONF"},
     {true, "bin/nc"},
 };
@@ -48,10 +40,6 @@ constexpr const char* kProductDirs[] = {"/Default", "/ppd", "/etc", "/bin"};
 // Files whose presence marks a directory as an installation of the product.
 constexpr const char* kProductMarks[] = {"plixInfo4.0", "plixInfo2.0", "etc/PLIXINST.CONF"};
 
-bool exists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
-}
 
 // Where an open directory lives: its identity and the mount it belongs to.
 struct Place {
@@ -236,10 +224,10 @@ int removeTree(const std::string& path) {
 int removeQueueFiles(const std::string& name) {
   if (!queueNameIsFileName(name) || !productDirIsSafe(settings.installDir)) return -1;
   std::string dir = settings.installDir + "/" + name;
-  if (!exists(dir)) return -1;
+  if (!pathExists(dir, false)) return -1;
   int result = removeTree(dir);
   std::string script = dir + ".sh";
-  if (exists(script)) (void)unlink(script.c_str());
+  if (pathExists(script, false)) (void)unlink(script.c_str());
   return result;
 }
 
@@ -249,14 +237,14 @@ int removeQueue(const std::string& name) {
 
   std::string remove =
       formatText("%s -x%s 2>/dev/null", shellWord(commands.lpadmin).c_str(), shellWord(name).c_str());
-  logMessage(MSG_RUN_COMMAND, remove.c_str());
+  logMessage(Msg::RunCommand, remove.c_str());
   if (runShell(remove) != 0) {
     std::string query = formatText("%s -p%s -l > /dev/null", shellWord(commands.lpstat).c_str(),
                                    shellWord(name).c_str());
-    logMessage(MSG_RUN_COMMAND, query.c_str());
+    logMessage(Msg::RunCommand, query.c_str());
     (void)runShell(query);
     sleep(1);
-    logMessage(MSG_RUN_COMMAND, remove.c_str());
+    logMessage(Msg::RunCommand, remove.c_str());
     (void)runShell(remove);
   }
 
@@ -275,15 +263,15 @@ int removeQueue(const std::string& name) {
   } else if (system == PRINT_CUPS && settings.cupsDataDir) {
     model = *settings.cupsDataDir + "/model/" + name;
   }
-  if (!model.empty() && exists(model)) {
+  if (!model.empty() && pathExists(model, false)) {
     (void)rename(model.c_str(), (model + ".old").c_str());
-    if (exists(model)) (void)unlink(model.c_str());
+    if (pathExists(model, false)) (void)unlink(model.c_str());
   }
   return 1;
 }
 
 void removeProductQueues() {
-  PListEntry* head = &settings.printerList;
+  PListEntry* head = &printerList;
   if (!head->next) initPList(head);  // never linked: the head is the only entry
   int count = 1;
   for (PListEntry* entry = head->next; entry != head; entry = entry->next) ++count;
@@ -296,18 +284,16 @@ void removeProductQueues() {
     if (queueNameIsFileName(name)) {
       (void)removeQueueFiles(name);
     } else {
-      writeLogLine(formatText("Die Dateien des Plix-Druckers '%s' werden \374bersprungen: "
-                              "der Name ist kein g\374ltiger Dateiname.",
-                              name.c_str()));
+      logMessage(Msg::QueueFilesSkipped, name.c_str());
     }
-    logMessage(MSG_REMOVE_QUEUE, name.c_str());
+    logMessage(Msg::RemoveQueue, name.c_str());
   }
 }
 
 void removeProductFiles() {
   const std::string& dir = settings.installDir;
   if (chdir(dir.c_str()) != 0 || !productDirIsSafe(dir)) {
-    logMessage(MSG_BAD_INSTALL_DIR, dir.c_str());
+    logMessage(Msg::BadInstallDir, dir.c_str());
     return;
   }
   for (const FixedFile& file : kProductFiles) {
@@ -318,15 +304,15 @@ void removeProductFiles() {
       done = deleteBelow(dir, file.name);
     } else {
       path = file.name;
-      done = exists(path) && unlink(path.c_str()) == 0;
+      done = pathExists(path, false) && unlink(path.c_str()) == 0;
     }
-    writeLogLine(formatMessage(MSG_REMOVE_FILE, path.c_str()) +
-                 catalogueText(done ? MSG_OK : MSG_NOT_POSSIBLE));
+    writeLogLine(formatMessage(Msg::RemoveFile, path.c_str()) +
+                 catalogueText(done ? Msg::Ok : Msg::NotPossible));
   }
   for (const char* name : kProductDirs) {
     std::string path = dir + name;
-    bool done = exists(path) && removeTree(path) == 0;
-    writeLogLine(formatMessage(MSG_REMOVE_DIR, path.c_str()) +
-                 catalogueText(done ? MSG_OK : MSG_NOT_POSSIBLE));
+    bool done = pathExists(path, false) && removeTree(path) == 0;
+    writeLogLine(formatMessage(Msg::RemoveDir, path.c_str()) +
+                 catalogueText(done ? Msg::Ok : Msg::NotPossible));
   }
 }

@@ -9,9 +9,9 @@
 
 #include <string>
 
-#include "driver/text.h"  // queueNameIsFileName
+#include "base/text.h"  // queueNameIsFileName
 
-// Removes every queue of settings.printerList (the entry after the head first, the head
+// Removes every queue of printerList (the entry after the head first, the head
 // last), each with removeQueue and removeQueueFiles; names that are empty or "Default"
 // are passed over. Logs message 123 per queue, and one line for a queue whose name is
 // no plain file name (its spooler queue is still removed, its files are left alone).

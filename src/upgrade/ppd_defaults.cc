@@ -9,19 +9,14 @@
 #include <cstring>
 #include <new>
 
-#include "driver/catalogue.h"
-#include "driver/settings.h"
-#include "driver/text.h"
-#include "driver/update_log.h"
+#include "base/catalogue.h"
+#include "base/settings.h"
+#include "base/text.h"
+#include "base/update_log.h"
 #include "install/manifest.h"
 #include "upgrade/ring.h"
 
 namespace {
-
-enum Msg : int {
-  MSG_SETTING_OPTION = 11,  // "processNewPPD: Setting neue Optionen: %s/%s.\n"
-  MSG_NOT_A_PPD = 12,       // "Könnte '%s' nicht alsPPD Datei öffnen!\n"
-};
 
 // Field limits of an option record: the PPD keyword limit and the choice field.
 constexpr size_t kKeywordMax = 40;
@@ -53,7 +48,7 @@ void freeOptList(OptListEntry* head) {
 int collectDefaults(const std::string& path, OptListEntry* head, int* count) {
   ppd_file_t* ppd = ppdOpenFile(path.c_str());
   if (ppd == nullptr) {
-    fputs(formatMessage(MSG_NOT_A_PPD, path.c_str()).c_str(), stderr);
+    fputs(formatMessage(Msg::NotAPpd, path.c_str()).c_str(), stderr);
     fflush(stderr);
     return 0;
   }
@@ -128,7 +123,7 @@ int processNewPPD(FILE* in, FILE* out, OptListEntry* head, int count) {
     trimLineEnd(keyword);
     if (settings.debugLevel > 0) writeLogLine(formatText("processNewPPD(%s).\n", keyword.c_str()));
     if (OptListEntry* option = findOption(head, keyword)) {
-      logMessage(MSG_SETTING_OPTION, keyword.c_str(), option->choice.c_str());
+      logMessage(Msg::SettingOption, keyword.c_str(), option->choice.c_str());
       if (!option->choice.empty()) value = option->choice;
     }
     fprintf(out, "*Default%s: %s\n", keyword.c_str() + 1, value.c_str());

@@ -5,6 +5,9 @@
 
 #include "upgrade/ring.h"
 
+PListEntry printerList;
+int printerCount = 0;
+
 void initPList(PListEntry* head) {
   head->next = head;
   head->prev = head;

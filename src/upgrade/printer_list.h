@@ -25,6 +25,10 @@ void initPList(PListEntry* head);
 // a head it writes "addPList(NULL,...) Error!\n" to standard error and exits with 1.
 void addPList(PListEntry* head, PListEntry* entry);
 
+// The queues of this run: the head of the ring, and its number of entries.
+extern PListEntry printerList;
+extern int printerCount;
+
 // Frees every entry but the head and links the head to itself.
 void freePListTail(PListEntry* head);
 

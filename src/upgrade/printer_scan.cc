@@ -8,33 +8,18 @@
 #include <cstring>
 #include <new>
 
-#include "driver/catalogue.h"
-#include "driver/settings.h"
-#include "driver/text.h"
-#include "driver/update_log.h"
+#include "base/paths.h"
+#include "base/catalogue.h"
+#include "base/settings.h"
+#include "base/text.h"
+#include "base/update_log.h"
 #include "install/manifest.h"
 #include "ppdloc/ppd_dirs.h"
 
 namespace {
 
-// Catalogue entries of the scan and its log.
-enum Msg : int {
-  MSG_NEW_PPD_NOT_FOUND = 42,  // "PPD NICHT GEFUNDEN!\n"
-  MSG_CANDIDATE_LIST = 43,     // "Liste von Orvex PPD Dateie für Installation: %d.\n"
-  MSG_PPD_DIRECTORY = 44,      // "PPD Datei vom Verzeichnis: %s\n"
-  MSG_CANNOT_OPEN = 45,        // "Könnte '%s' nicht öffnen!\n"
-  MSG_MODEL = 46,              // "\tModel   : %s.\n"
-  MSG_PPD_FILE = 47,           // "\tPPD Datei: %s.\n"
-  MSG_PRINTER_UNKNOWN = 48,    // "Drucker : unbekannt.\n"
-  MSG_PRINTER = 49,            // "Drucker : %s.\n"
-  MSG_PRINTER_LIST = 50,       // "Liste von installierte Orvex Drucker: %d.\n"
-};
-
 // The scan looks for the marker and the model line in the first lines of a queue PPD only.
 constexpr int kScanLines = 30;
-
-// The product's own PPD directory, searched when the installation directory has no match.
-constexpr const char* kFixedPpdDir = "/opt/zed/ppd";
 
 constexpr const char* kModelKey = "*ModelName:";
 constexpr const char* kVersionKey = "*% Plix version:";
@@ -104,7 +89,7 @@ int ppdVersionDigit(const std::string& line) {
 bool readPpdModel(const std::string& path, int* pdlKind, int* modelId, std::string* model) {
   cups_file_t* file = cupsFileOpen(path.c_str(), "r");
   if (file == nullptr) {
-    fputs(formatMessage(MSG_CANNOT_OPEN, path.c_str()).c_str(), stderr);
+    fputs(formatMessage(Msg::CannotOpenPpd, path.c_str()).c_str(), stderr);
     fflush(stderr);
     return false;
   }
@@ -118,7 +103,7 @@ bool readPpdModel(const std::string& path, int* pdlKind, int* modelId, std::stri
 
 int findNewPpd(const std::string& directory, const PListEntry* entry, int pdlKind, int modelId,
                std::string* path) {
-  logMessage(MSG_PPD_DIRECTORY, directory.c_str());
+  logMessage(Msg::PpdDirectory, directory.c_str());
   if (!isDirectory(directory)) return 0;
   DIR* dir = opendir(directory.c_str());
   if (dir == nullptr) return 0;
@@ -143,9 +128,9 @@ int findNewPpd(const std::string& directory, const PListEntry* entry, int pdlKin
 
 int scanInstalledPrinters(PListEntry* head, int* count) {
   *count = 0;
-  std::string directory = "/etc/cups/ppd";
+  std::string directory = kCupsPpdDir;
   if (!settings.cupsBaseDir.empty() && settings.cupsBaseDir != "/")
-    directory = formatText("%s/etc/cups/ppd", settings.cupsBaseDir.c_str());
+    directory = formatText("%s%s", settings.cupsBaseDir.c_str(), kCupsPpdDir);
   if (!isDirectory(directory)) return 0;
 
   if (DIR* dir = opendir(directory.c_str())) {
@@ -200,27 +185,27 @@ int scanInstalledPrinters(PListEntry* head, int* count) {
 }
 
 void logPrinterList(PListEntry* head, int count) {
-  logMessage(MSG_PRINTER_LIST, count);
+  logMessage(Msg::PrinterList, count);
   PListEntry* entry = head;
   for (int i = 0; i < count && entry != nullptr; ++i, entry = entry->next) {
-    if (entry->queueName.empty()) logMessage(MSG_PRINTER_UNKNOWN);
-    else logMessage(MSG_PRINTER, entry->queueName.c_str());
-    logMessage(MSG_PPD_FILE, entry->ppdPath.c_str());
+    if (entry->queueName.empty()) logMessage(Msg::PrinterUnknown);
+    else logMessage(Msg::Printer, entry->queueName.c_str());
+    logMessage(Msg::PpdFile, entry->ppdPath.c_str());
     trimLineEnd(entry->modelName);
-    logMessage(MSG_MODEL, entry->modelName.c_str());
+    logMessage(Msg::Model, entry->modelName.c_str());
     writeLogLine(formatText("\tOrvex ID: %d.\n", entry->modelId));
     writeLogLine(pdlLabel(entry->pdlKind));
   }
 }
 
 void logNewPpdCandidates(const std::string& directory, PListEntry* head, int count) {
-  logMessage(MSG_CANDIDATE_LIST, count);
+  logMessage(Msg::CandidateList, count);
   PListEntry* entry = head;
   for (int i = 0; i < count && entry != nullptr; ++i, entry = entry->next) {
     std::string path;
     if (findNewPpd(directory, entry, entry->pdlKind, entry->modelId, &path) == 0 &&
         findNewPpd(kFixedPpdDir, entry, entry->pdlKind, entry->modelId, &path) == 0) {
-      logMessage(MSG_NEW_PPD_NOT_FOUND);
+      logMessage(Msg::NewPpdNotFound);
       continue;
     }
     writeLogLine(formatText("PPD = %s.\n", path.c_str()));
@@ -261,6 +246,6 @@ int readInfoPrinters(unsigned kind, PListEntry* head) {
     ++taken;
   }
   fclose(file);
-  settings.printerCount = taken;
+  printerCount = taken;
   return 1;
 }

@@ -28,5 +28,5 @@ void logPrinterList(PListEntry* head, int count);
 void logNewPpdCandidates(const std::string& directory, PListEntry* head, int count);
 
 // Reads the printers block of the information file below installDir into the list;
-// 1 when the block was found. Sets settings.printerCount.
+// 1 when the block was found. Sets printerCount.
 int readInfoPrinters(unsigned kind, PListEntry* head);

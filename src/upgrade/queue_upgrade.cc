@@ -8,60 +8,23 @@
 #include <cstdlib>
 #include <vector>
 
-#include "driver/catalogue.h"
-#include "driver/questions.h"
-#include "driver/settings.h"
-#include "driver/shell.h"
-#include "driver/text.h"
-#include "driver/update_log.h"
-#include "probe/command_locator.h"
+#include "base/paths.h"
+#include "base/catalogue.h"
+#include "base/questions.h"
+#include "base/files.h"
+#include "base/settings.h"
+#include "base/shell.h"
+#include "base/text.h"
+#include "base/update_log.h"
+#include "base/command_locator.h"
 #include "probe/cups_restart.h"
 #include "probe/cups_version.h"
 #include "upgrade/printer_scan.h"
 
 namespace {
 
-enum Msg : int {
-  MSG_CONFIG_UPDATED = 8,    // "processPrinterConfig(%s): updated."
-  MSG_COPIED = 9,            // "Kopieren %s nach %s: Resultat=%d"
-  MSG_SAVED = 10,            // "Speichern %s nach %s: Resultat=%d"
-  MSG_NEW_PPD_MADE = 38,     // "Neue PPD für Drucker %s in: %s.\n"
-  MSG_OPEN_PROBLEM = 39,     // "Problem Öffnung: %s für Drucker %s!\n"
-  MSG_GUNZIP_PROBLEM = 40,   // "Problem Dekompressierung: %s für Drucker %s!\n"
-  MSG_BUILDING = 41,         // "Bearbeitung Orvex PPD Dateie für Drucker: %s.\n"
-  MSG_NEW_PPD_MISSING = 42,  // "PPD NICHT GEFUNDEN!\n"
-  MSG_ASK_UPGRADE = 67,      // "Möchten Sie Drucker: %s upgraden? "
-  MSG_QUEUE = 68,            // "Drucker = %s mit PPD=%s\n"
-  MSG_NO_MEMORY = 69,        // "Kann nich Speicher allokieren für Optionsliste.\n"
-};
-
-// Lines of this step that the catalogue has no entry for: a write that failed part-way,
-// a PPD left in place because its saved copy could not be made, and a configuration
-// file whose copy back failed (the working copy that holds it is kept and named).
-constexpr const char* kWriteProblem = "Problem Schreiben: %s f\374r Drucker %s!\n";
-constexpr const char* kNotInstalledUnsaved =
-    "Neue PPD f\374r Drucker %s nicht installiert: alte PPD %s konnte nicht nach %s "
-    "gesichert werden.\n";
-constexpr const char* kConfigKept =
-    "processPrinterConfig(%s): Kopieren nach %s fehlgeschlagen, Inhalt bleibt in %s.";
-
-// The product's own PPD directory, searched when the installation directory has no match.
-constexpr const char* kFixedPpdDir = "/opt/zed/ppd";
-
 // Block size of copyFile.
 constexpr size_t kCopyBlock = 40960;
-
-// Creates a new file "/tmp/<prefix>XXXXXX<suffix>" exclusively (never through a name
-// that already exists, a planted link included). Its path, or "" when none could be made.
-std::string makeWorkFile(const char* prefix, const char* suffix) {
-  std::string name = formatText("/tmp/%sXXXXXX%s", prefix, suffix);
-  std::vector<char> buffer(name.begin(), name.end());
-  buffer.push_back('\0');
-  int fd = mkstemps(buffer.data(), static_cast<int>(std::string_view(suffix).size()));
-  if (fd < 0) return std::string();
-  close(fd);
-  return std::string(buffer.data());
-}
 
 void removeFile(const std::string& path) {
   if (!path.empty()) (void)unlink(path.c_str());
@@ -111,14 +74,14 @@ int savePpdCopy(const std::string& ppdPath, const std::string& queueName) {
   std::string copy = savedPpdPath(ppdPath, queueName);
   int status = runShell(formatText("%s -f %s %s", commands.cp.c_str(), shellWord(ppdPath).c_str(),
                                    shellWord(copy).c_str()));
-  logMessage(MSG_SAVED, ppdPath.c_str(), copy.c_str(), status);
+  logMessage(Msg::Saved, ppdPath.c_str(), copy.c_str(), status);
   return status == 0 ? 1 : 0;
 }
 
 int installNewPpd(const std::string& ppdPath, const std::string& newFile) {
   int status = runShell(formatText("%s -f %s %s", commands.cp.c_str(), shellWord(newFile).c_str(),
                                    shellWord(ppdPath).c_str()));
-  logMessage(MSG_COPIED, newFile.c_str(), ppdPath.c_str(), status);
+  logMessage(Msg::Copied, newFile.c_str(), ppdPath.c_str(), status);
   return status == 0 ? 1 : 0;
 }
 
@@ -126,26 +89,26 @@ int buildNewPpd(const std::string& ppdDir, OptListEntry* options, int optionCoun
                 PListEntry* entry, std::string* outName) {
   outName->clear();
   const char* queue = entry->queueName.c_str();
-  logMessage(MSG_BUILDING, queue);
+  logMessage(Msg::Building, queue);
 
   std::string newPpd;
   if (findNewPpd(ppdDir, entry, entry->pdlKind, entry->modelId, &newPpd) == 0 &&
       findNewPpd(kFixedPpdDir, entry, entry->pdlKind, entry->modelId, &newPpd) == 0) {
-    logMessage(MSG_NEW_PPD_MISSING);
+    logMessage(Msg::NewPpdNotFound);
     return 0;
   }
   writeLogLine(formatText("PPD = %s.\n", newPpd.c_str()));
 
   bool compressed = contains(newPpd, ".gz");
-  std::string input = makeWorkFile("zanin", compressed ? ".gz" : "");
+  std::string input = makeScratchFile("/tmp", "zanin", compressed ? ".gz" : "");
   if (input.empty()) {
-    logMessage(MSG_OPEN_PROBLEM, "/tmp/zaninXXXXXX", queue);
+    logMessage(Msg::OpenProblem, "/tmp/zaninXXXXXX", queue);
     return 0;
   }
-  std::string output = makeWorkFile("zanot", "");
+  std::string output = makeScratchFile("/tmp", "zanot", "");
   if (output.empty()) {
     removeFile(input);
-    logMessage(MSG_OPEN_PROBLEM, "/tmp/zanotXXXXXX", queue);
+    logMessage(Msg::OpenProblem, "/tmp/zanotXXXXXX", queue);
     return 0;
   }
   // Until the rewrite is complete, a failure removes both working files: an empty or
@@ -158,18 +121,18 @@ int buildNewPpd(const std::string& ppdDir, OptListEntry* options, int optionCoun
 
   int copied = copyFile(newPpd, input);
   if (copied == 0) {
-    logMessage(MSG_OPEN_PROBLEM, newPpd.c_str(), queue);
+    logMessage(Msg::OpenProblem, newPpd.c_str(), queue);
     return giveUp();
   }
   if (copied < 0) {
-    writeLogLine(formatText(kWriteProblem, input.c_str(), queue));
+    logMessage(Msg::WriteProblem, input.c_str(), queue);
     return giveUp();
   }
 
   if (compressed) {
     int status = runShell(formatText("%s -d %s", commands.gzip.c_str(), shellWord(input).c_str()));
     if (status != 0) {
-      logMessage(MSG_GUNZIP_PROBLEM, input.c_str(), queue);
+      logMessage(Msg::GunzipProblem, input.c_str(), queue);
       return giveUp();
     }
     input.resize(input.rfind(".gz"));
@@ -177,13 +140,13 @@ int buildNewPpd(const std::string& ppdDir, OptListEntry* options, int optionCoun
 
   FILE* in = fopen(input.c_str(), "r");
   if (in == nullptr) {
-    logMessage(MSG_OPEN_PROBLEM, input.c_str(), queue);
+    logMessage(Msg::OpenProblem, input.c_str(), queue);
     return giveUp();
   }
   FILE* out = fopen(output.c_str(), "w");
   if (out == nullptr) {
     fclose(in);
-    logMessage(MSG_OPEN_PROBLEM, output.c_str(), queue);
+    logMessage(Msg::OpenProblem, output.c_str(), queue);
     return giveUp();
   }
 
@@ -193,12 +156,12 @@ int buildNewPpd(const std::string& ppdDir, OptListEntry* options, int optionCoun
   fclose(in);
   if (fclose(out) != 0) complete = false;
   if (!complete) {
-    writeLogLine(formatText(kWriteProblem, output.c_str(), queue));
+    logMessage(Msg::WriteProblem, output.c_str(), queue);
     return giveUp();
   }
   removeFile(input);
   *outName = output;
-  logMessage(MSG_NEW_PPD_MADE, queue, output.c_str());
+  logMessage(Msg::NewPpdMade, queue, output.c_str());
   return 0;
 }
 
@@ -206,7 +169,7 @@ int processPrinterConfig(const std::string& queueName) {
   // A queue whose name is no plain file name ("..", "a/b") has no configuration
   // directory of its own below /opt/zed.
   if (!queueNameIsFileName(queueName)) return 0;
-  std::string path = formatText("/opt/zed/%s/root/plixConfig", queueName.c_str());
+  std::string path = formatText("%s/%s/root/plixConfig", kDefaultInstallDir, queueName.c_str());
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return 0;
   FILE* in = fopen(path.c_str(), "r");
@@ -234,18 +197,18 @@ int processPrinterConfig(const std::string& queueName) {
   }
 
   if (copyFile(temp, path) != 1) {
-    writeLogLine(formatText(kConfigKept, queueName.c_str(), path.c_str(), temp.c_str()));
+    logMessage(Msg::ConfigKept, queueName.c_str(), path.c_str(), temp.c_str());
     return 0;
   }
   removeFile(temp);
-  logMessage(MSG_CONFIG_UPDATED, queueName.c_str());
+  logMessage(Msg::ConfigUpdated, queueName.c_str());
   return 1;
 }
 
 int upgradeQueues(const std::string& ppdDir, PListEntry* head, int count, int ask) {
   OptListEntry* options = newOptListEntry();
   if (options == nullptr) {
-    logMessage(MSG_NO_MEMORY);
+    logMessage(Msg::NoMemory);
     return 0;
   }
   options->next = options->prev = options;
@@ -253,7 +216,7 @@ int upgradeQueues(const std::string& ppdDir, PListEntry* head, int count, int as
   PListEntry* entry = head;
   for (int i = 0; i < count && entry != nullptr; ++i, entry = entry->next) {
     if (ask) {
-      int answer = askYesNoAllBreak(formatMessage(MSG_ASK_UPGRADE, entry->queueName.c_str()));
+      int answer = askYesNoAllBreak(formatMessage(Msg::AskUpgradeQueue, entry->queueName.c_str()));
       if (answer == ANSWER_NO) continue;
       if (answer == ANSWER_BREAK) {
         delete options;
@@ -263,7 +226,7 @@ int upgradeQueues(const std::string& ppdDir, PListEntry* head, int count, int as
     }
 
     writeLogLine(std::string(58, '='));
-    logMessage(MSG_QUEUE, entry->queueName.c_str(), entry->ppdPath.c_str());
+    logMessage(Msg::Queue, entry->queueName.c_str(), entry->ppdPath.c_str());
     int optionCount = 0;
     collectDefaults(entry->ppdPath, options, &optionCount);
     int saved = savePpdCopy(entry->ppdPath, entry->queueName);
@@ -274,8 +237,8 @@ int upgradeQueues(const std::string& ppdDir, PListEntry* head, int count, int as
     if (saved) {
       installNewPpd(entry->ppdPath, newPpd);
     } else {
-      writeLogLine(formatText(kNotInstalledUnsaved, entry->queueName.c_str(), entry->ppdPath.c_str(),
-                              savedPpdPath(entry->ppdPath, entry->queueName).c_str()));
+      logMessage(Msg::NotInstalledUnsaved, entry->queueName.c_str(), entry->ppdPath.c_str(),
+                 savedPpdPath(entry->ppdPath, entry->queueName).c_str());
     }
     removeFile(newPpd);
     processPrinterConfig(entry->queueName);

@@ -10,13 +10,13 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/catalogue.h"
+#include "base/catalogue.h"
 #include "driver/run.h"
-#include "driver/settings.h"
-#include "driver/shell.h"
-#include "driver/text.h"
-#include "driver/update_log.h"
-#include "probe/command_locator.h"
+#include "base/settings.h"
+#include "base/shell.h"
+#include "base/text.h"
+#include "base/update_log.h"
+#include "base/command_locator.h"
 #include "sandbox/sandbox.h"
 
 namespace {
@@ -195,7 +195,7 @@ TEST_F(UpdateLog, LabellingCommandThatDoesNotFitIsNotRun) {
 TEST(Catalogue, HasExactlyTheUsedEntriesAndNoStrayPercent) {
   int used = 0;
   for (int n = 0; n < kCatalogueSize; ++n) {
-    std::string text = catalogueText(n);
+    std::string text = catalogueText(static_cast<Msg>(n));
     if (!text.empty()) ++used;
     for (size_t i = text.find('%'); i != std::string::npos; i = text.find('%', i + 2)) {
       ASSERT_LT(i + 1, text.size()) << "entry " << n;
@@ -203,14 +203,14 @@ TEST(Catalogue, HasExactlyTheUsedEntriesAndNoStrayPercent) {
     }
   }
   EXPECT_EQ(used, 128);
-  EXPECT_STREQ(catalogueText(-1), "");
-  EXPECT_STREQ(catalogueText(232), "");
-  EXPECT_STREQ(catalogueText(4), "");
-  EXPECT_STREQ(catalogueText(231), "");
+  EXPECT_STREQ(catalogueText(static_cast<Msg>(-1)), "");
+  EXPECT_STREQ(catalogueText(static_cast<Msg>(232)), "");
+  EXPECT_STREQ(catalogueText(static_cast<Msg>(4)), "");
+  EXPECT_STREQ(catalogueText(static_cast<Msg>(231)), "");
 }
 
 TEST(Catalogue, UmlautsAreSingleIso88591Bytes) {
-  EXPECT_STREQ(catalogueText(180), "\304ndere Ausf\374hrungsrechte von '%s' zu  00%o.\n");
+  EXPECT_STREQ(catalogueText(static_cast<Msg>(180)), "\304ndere Ausf\374hrungsrechte von '%s' zu  00%o.\n");
 }
 
 TEST(ShellWord, PlainValuesStayAndOthersAreQuoted) {

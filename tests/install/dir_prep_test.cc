@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "install/dir_prep.h"
-#include "probe/command_locator.h"
+#include "base/command_locator.h"
 #include "sandbox/sandbox.h"
 #include "sandbox/sandbox_case.h"
 

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/settings.h"
+#include "base/settings.h"
 #include "install/find_installation.h"
 #include "install/info_file.h"
 #include "sandbox/sandbox.h"

@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/settings.h"
+#include "base/settings.h"
 #include "install/find_installation.h"
 #include "sandbox/sandbox.h"
 #include "sandbox/sandbox_case.h"

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/settings.h"
+#include "base/settings.h"
 #include "install/manifest.h"
 
 namespace {

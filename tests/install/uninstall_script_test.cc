@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/settings.h"
+#include "base/settings.h"
 #include "install/uninstall_script.h"
-#include "probe/command_locator.h"
+#include "base/command_locator.h"
 #include "sandbox/sandbox.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/settings.h"
+#include "base/settings.h"
 #include "ppdloc/model_links.h"
 #include "ppdloc/ppd_dirs.h"
 #include "sandbox/sandbox.h"

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/settings.h"
+#include "base/settings.h"
 #include "ppdloc/ppd_dirs.h"
 #include "sandbox/sandbox.h"
 #include "sandbox/sandbox_case.h"

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/settings.h"
+#include "base/settings.h"
 #include "probe/cups_restart.h"
 #include "probe/cups_version.h"
 #include "probe/print_system.h"

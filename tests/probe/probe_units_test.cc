@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/settings.h"
+#include "base/settings.h"
 #include "probe/cups_version.h"
 #include "probe/host_info.h"
 #include "probe/print_system.h"

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/settings.h"
-#include "probe/command_locator.h"
+#include "base/settings.h"
+#include "base/command_locator.h"
 #include "sandbox/sandbox.h"
 #include "sandbox/sandbox_case.h"
 #include "uninstall/removal.h"
@@ -48,7 +48,7 @@ namespace {
 // becomes the installation directory.
 void readQueues(const char* dir) {
   settings.installDir = dir;
-  readInfoPrinters(0, &settings.printerList);
+  readInfoPrinters(0, &printerList);
 }
 
 // Script lines: `info DIR NAME...` writes DIR/plixInfo4.0 with a printers block.

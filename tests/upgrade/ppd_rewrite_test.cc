@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/settings.h"
+#include "base/settings.h"
 #include "sandbox/sandbox.h"
 #include "upgrade/model_table.h"
 #include "upgrade/ppd_defaults.h"
@@ -182,15 +182,15 @@ TEST(ModelLine, KindFromTheEightCharactersBeforeTheLineEndAndIdFromTheTable) {
 TEST(InfoPrinters, PrintersBlockOfOneThreeAndNoLines) {
   ScratchDir dir;
   settings.installDir = dir.path;
-  PListEntry& head = settings.printerList;
+  PListEntry& head = printerList;
   resetPList(&head);
-  settings.printerCount = -1;
+  printerCount = -1;
   // Writes `text` (when given) as the information file of `kind` and reads it: the result,
   // the count, and each queue name and index of the ring from the head on (at most five).
   auto read = [&](unsigned kind, const char* text) {
     if (text != nullptr) dir.file(kind == 1 ? "plixInfo2.0" : "plixInfo4.0", text);
     std::string got = std::to_string(readInfoPrinters(kind, &head));
-    got += " " + std::to_string(settings.printerCount);
+    got += " " + std::to_string(printerCount);
     PListEntry* e = &head;
     for (int n = 0; n < 5 && (n == 0 || e != &head); ++n, e = e->next)
       got += " " + e->queueName + "#" + std::to_string(e->index);

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/settings.h"
-#include "driver/update_log.h"
+#include "base/settings.h"
+#include "base/update_log.h"
 #include "sandbox/sandbox.h"
 #include "sandbox/sandbox_case.h"
 #include "upgrade/model_table.h"
@@ -30,12 +30,12 @@ SANDBOX_CASE(upgrade) {
   settings.logPath = env("ULOG");
   fflush(stdout);
   dup2(fileno(out), STDOUT_FILENO);
-  initPList(&settings.printerList);
+  initPList(&printerList);
   openUpdateLog(0);
   int count = 0;
-  scanInstalledPrinters(&settings.printerList, &count);
+  scanInstalledPrinters(&printerList, &count);
   if (env("MODE") == "run" && count > 0)
-    upgradeQueues(settings.ppdInstallDir, &settings.printerList, count, atoi(env("STEPWISE").c_str()));
+    upgradeQueues(settings.ppdInstallDir, &printerList, count, atoi(env("STEPWISE").c_str()));
   closeUpdateLog();
 }
 

@@ -1,10 +1,11 @@
-#include "probe/command_locator.h"
+#include "base/command_locator.h"
 
 #include <unistd.h>
 
-#include "driver/settings.h"
-#include "driver/text.h"
-#include "driver/util.h"
+#include "base/settings.h"
+#include "base/text.h"
+#include "base/files.h"
+#include "base/util.h"
 
 CommandTable commands;
 
@@ -15,7 +16,6 @@ namespace {
 // not tested at all, so no cut path is ever taken for another one.
 constexpr size_t kSystemCandidateMax = 127;
 constexpr size_t kCupsCandidateMax = 263;
-
 
 }  // namespace
 

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "base/catalogue.h"
+
 // Opens settings.logPath for writing (truncating) and, when chcon is located, labels
 // it and writes the three header lines. Returns 1 when the log is open, 0 otherwise.
 int openUpdateLog(int userId);
@@ -21,7 +23,7 @@ bool updateLogIsOpen();
 
 // Formats catalogue entry `number` with the values that follow and logs the result
 // when it is not empty.
-void logMessage(int number, ...);
+void logMessage(Msg message, ...);
 
 // A trace line (fixed English text) on standard error when debugLevel is above 0.
 void trace(const char* format, ...) __attribute__((format(printf, 1, 2)));

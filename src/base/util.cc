@@ -2,9 +2,7 @@
 #include <unistd.h>
 
 #include <ctime>
-#include "driver/util.h"
-
-bool pathExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+#include "base/util.h"
 
 std::string nowText() {
   time_t now = time(nullptr);

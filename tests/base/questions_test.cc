@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/questions.h"
+#include "base/questions.h"
 #include "sandbox/sandbox.h"
 
 namespace {

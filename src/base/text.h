@@ -7,11 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "base/catalogue.h"
+
 // printf into a new string. For literal formats only (checked by the compiler).
 std::string formatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Catalogue entry `number` used as a printf format with the values that follow.
-std::string formatMessage(int number, ...);
+std::string formatMessage(Msg message, ...);
 
 // Reads one piece of a line from `file` the way a 256-byte fgets() does: at most
 // 255 characters, up to and including a newline; a longer line comes back in

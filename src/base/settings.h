@@ -7,8 +7,6 @@
 #include <optional>
 #include <string>
 
-#include "upgrade/printer_list.h"
-
 // Longest text a 256-byte field of the product holds (a line read at once, a path).
 inline constexpr size_t kTextMax = 255;
 
@@ -22,7 +20,7 @@ enum PrintSystem : int {
 };
 
 struct Settings {
-  std::string installDir;        // installation base directory ("/opt/zed" from step 10)
+  std::string installDir;        // installation base directory (kDefaultInstallDir unless -u)
   std::string shareDir;          // share base directory, stored only
   std::string manifestName;      // file name of the installation manifest
   std::string sourceDir;         // directory setup runs from
@@ -53,8 +51,6 @@ struct Settings {
   std::string existingPpdDir;
   std::string ppdInstallDir;
   std::string cupsModelDir;
-  PListEntry printerList;
-  int printerCount = 0;
 };
 
 extern Settings settings;

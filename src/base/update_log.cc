@@ -1,15 +1,16 @@
-#include "driver/update_log.h"
+#include "base/paths.h"
+#include "base/update_log.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
 
-#include "driver/catalogue.h"
-#include "driver/settings.h"
-#include "driver/shell.h"
-#include "driver/text.h"
-#include "driver/util.h"
-#include "probe/command_locator.h"
+#include "base/catalogue.h"
+#include "base/settings.h"
+#include "base/shell.h"
+#include "base/text.h"
+#include "base/util.h"
+#include "base/command_locator.h"
 
 namespace {
 
@@ -19,11 +20,10 @@ FILE* logFile = nullptr;
 // and log path that do not fit are not run at all rather than run cut short.
 constexpr size_t kLabelCommandMax = 263;
 
-
 }  // namespace
 
 int openUpdateLog(int userId) {
-  if (settings.logPath.empty()) settings.logPath = "/var/log/Plix4.0_UpdateLog";
+  if (settings.logPath.empty()) settings.logPath = kUpdateLogPath;
   if (userId != 0) settings.logPath += formatText("_%d", userId);
   logFile = fopen(settings.logPath.c_str(), "w");
   if (logFile == nullptr) return 0;
@@ -32,8 +32,8 @@ int openUpdateLog(int userId) {
                                      shellWord(settings.logPath).c_str());
     if (command.size() <= kLabelCommandMax) {
       int status = runShell(command);
-      fputs(catalogueText(25), logFile);
-      fputs(formatMessage(24, command.c_str(), status).c_str(), logFile);
+      fputs(catalogueText(Msg::PreparingLog), logFile);
+      fputs(formatMessage(Msg::CommandResult, command.c_str(), status).c_str(), logFile);
       fputs("=======================================\n", logFile);
       fflush(logFile);
     }
@@ -52,7 +52,7 @@ int writeLogLine(const std::string& text) {
 
 void closeUpdateLog() {
   if (logFile == nullptr) return;
-  std::string line = formatMessage(197, nowText().c_str());
+  std::string line = formatMessage(Msg::InstallationEnds, nowText().c_str());
   fputs(line.c_str(), logFile);
   fclose(logFile);
   logFile = nullptr;
@@ -60,7 +60,7 @@ void closeUpdateLog() {
 
 bool updateLogIsOpen() { return logFile != nullptr; }
 
-void logMessage(int number, ...) {
+void logMessage(Msg number, ...) {
   va_list args;
   va_start(args, number);
   char small[1];

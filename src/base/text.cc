@@ -1,8 +1,8 @@
-#include "driver/text.h"
+#include "base/text.h"
 
 #include <cstdarg>
 
-#include "driver/catalogue.h"
+#include "base/catalogue.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ std::string formatText(const char* format, ...) {
   return out;
 }
 
-std::string formatMessage(int number, ...) {
+std::string formatMessage(Msg number, ...) {
   va_list args;
   va_start(args, number);
   std::string out = vformat(catalogueText(number), args);

@@ -1,4 +1,4 @@
-#include "driver/shell.h"
+#include "base/shell.h"
 
 #include <cstdlib>
 

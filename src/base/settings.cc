@@ -1,4 +1,4 @@
-#include "driver/settings.h"
+#include "base/settings.h"
 
 Settings settings;
 

@@ -1,15 +1,11 @@
-#include "driver/questions.h"
+#include "base/questions.h"
 
 #include <cstdio>
 
-#include "driver/catalogue.h"
-#include "driver/text.h"
+#include "base/catalogue.h"
+#include "base/text.h"
 
 namespace {
-
-// Hint lines printed under a question (catalogue entries).
-constexpr int kHintYesNo = 95;
-constexpr int kHintYesNoAllBreak = 94;
 
 // Key words of several languages, tested group by group as case-insensitive
 // substrings; the first group that matches decides.
@@ -46,7 +42,7 @@ char firstLetter(std::string_view answer) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-void printQuestion(const std::string& question, int hint) {
+void printQuestion(const std::string& question, Msg hint) {
   fputs(question.c_str(), stdout);
   printf("\n%s ", catalogueText(hint));
   fflush(stdout);
@@ -55,12 +51,12 @@ void printQuestion(const std::string& question, int hint) {
 }  // namespace
 
 int askYesNo(const std::string& question) {
-  printQuestion(question, kHintYesNo);
+  printQuestion(question, Msg::HintYesNo);
   return parseYesNo();
 }
 
 int askYesNoAllBreak(const std::string& question) {
-  printQuestion(question, kHintYesNoAllBreak);
+  printQuestion(question, Msg::HintYesNoAllBreak);
   return parseYesNoAllBreak();
 }
 
