@@ -241,28 +241,30 @@ const char* const kTexts[kCatalogueSize] = {
     /* 231 */ "",
 };
 
-// The product's own lines, numbered from kOwnFirst (Msg names them), in ISO-8859-1
-// like the catalogue.
-constexpr int kOwnFirst = 1000;
-const char* const kOwnTexts[] = {
-    /* 1000 */ "Option -%c: Wert ist l\344nger als %zu Zeichen und wird nicht benutzt.\n",
-    /* 1001 */ "Kopiere Datei %s: unbekanntes Ziel '%s', \374bersprungen.",
-    /* 1002 */ "getInfoData: Mehr als %d Eintr\344ge, '%s' und alle folgenden abgelehnt.\n",
-    /* 1003 */ "getInfoData: Quelle '%s' l\344nger als %zu Zeichen, abgelehnt; Lesen beendet.\n",
-    /* 1004 */ "Problem Schreiben: %s f\374r Drucker %s!\n",
-    /* 1005 */ "Neue PPD f\374r Drucker %s nicht installiert: alte PPD %s konnte nicht nach %s "
-               "gesichert werden.\n",
-    /* 1006 */ "processPrinterConfig(%s): Kopieren nach %s fehlgeschlagen, Inhalt bleibt in %s.",
-    /* 1007 */ "Die Dateien des Plix-Druckers '%s' werden \374bersprungen: der Name ist kein "
-               "g\374ltiger Dateiname.",
+// The product's own lines (Msg names them from 1000 on), in ISO-8859-1 like the
+// catalogue. Each subsystem keeps its lines in its own hundred.
+struct OwnLine {
+  int number;
+  const char* text;
 };
-constexpr int kOwnCount = static_cast<int>(sizeof kOwnTexts / sizeof kOwnTexts[0]);
+const OwnLine kOwnLines[] = {
+    {1000, "Option -%c: Wert ist l\344nger als %zu Zeichen und wird nicht benutzt.\n"},
+    {1001, "Kopiere Datei %s: unbekanntes Ziel '%s', \374bersprungen."},
+    {1002, "getInfoData: Mehr als %d Eintr\344ge, '%s' und alle folgenden abgelehnt.\n"},
+    {1003, "getInfoData: Quelle '%s' l\344nger als %zu Zeichen, abgelehnt; Lesen beendet.\n"},
+    {1004, "Problem Schreiben: %s f\374r Drucker %s!\n"},
+    {1005, "Neue PPD f\374r Drucker %s nicht installiert: alte PPD %s konnte nicht nach %s gesichert werden.\n"},
+    {1006, "processPrinterConfig(%s): Kopieren nach %s fehlgeschlagen, Inhalt bleibt in %s."},
+    {1007, "Die Dateien des Plix-Druckers '%s' werden \374bersprungen: der Name ist kein g\374ltiger Dateiname."},
+};
 
 }  // namespace
 
 const char* catalogueText(Msg message) {
   int number = static_cast<int>(message);
-  if (number >= kOwnFirst && number < kOwnFirst + kOwnCount) return kOwnTexts[number - kOwnFirst];
+  for (const OwnLine& line : kOwnLines) {
+    if (line.number == number) return line.text;
+  }
   if (number < 0 || number >= kCatalogueSize) return "";
   return kTexts[number];
 }

@@ -137,6 +137,9 @@ enum class Msg : int {
 
   // The product's own lines, beyond the catalogue: failures and refusals that the
   // catalogue has no entry for. Their texts stand in a second table in catalogue.cc.
+  // 1000-1099 start-up and installation, 1100-1199 carry-over and queue upgrade,
+  // 1200-1299 printer scan, 1300-1399 hardening of install and removal, 1400-1499
+  // preview.
   OptionTooLong = 1000,
   UnknownDestination = 1001,
   TooManyItems = 1002,
