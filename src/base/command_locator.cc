@@ -2,9 +2,9 @@
 
 #include <unistd.h>
 
+#include "base/files.h"
 #include "base/settings.h"
 #include "base/text.h"
-#include "base/files.h"
 #include "base/util.h"
 
 CommandTable commands;

@@ -6,11 +6,11 @@
 #include <ctime>
 
 #include "base/catalogue.h"
+#include "base/command_locator.h"
 #include "base/settings.h"
 #include "base/shell.h"
 #include "base/text.h"
 #include "base/util.h"
-#include "base/command_locator.h"
 
 namespace {
 

@@ -6,8 +6,9 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "base/paths.h"
 #include "base/catalogue.h"
+#include "base/command_locator.h"
+#include "base/paths.h"
 #include "base/questions.h"
 #include "base/settings.h"
 #include "base/shell.h"
@@ -21,7 +22,6 @@
 #include "install/selinux.h"
 #include "ppdloc/model_links.h"
 #include "ppdloc/ppd_dirs.h"
-#include "base/command_locator.h"
 #include "probe/cups_restart.h"
 #include "probe/cups_version.h"
 #include "probe/host_info.h"
@@ -86,6 +86,7 @@ const char* printSystemName(int value) {
   }
 }
 
+// Steps U1-U5: the installation to remove, the confirmation, then its queues and files.
 int runUninstallBranch() {
   std::string found;
   unsigned kind = 0;
@@ -109,6 +110,8 @@ int runUninstallBranch() {
   return endRun();
 }
 
+// Steps I1-I11: new installation or upgrade, the manifest, the copy loop, the queues
+// carried over to the new PPDs, and the CUPS restart.
 int runInstallBranch() {
   std::string found;
   unsigned kind = 0;
@@ -178,7 +181,9 @@ void printUsage() {
   fputs(catalogueText(Msg::UsageSynopsis), stderr);
   fputs(catalogueText(Msg::UsageOptions), stderr);
   fputs(formatMessage(Msg::UsageRemove, kProductVersion).c_str(), stderr);
-  for (Msg number : {Msg::UsageAnywhere, Msg::UsageHelp, Msg::UsageStepwise, Msg::UsageSelinux, Msg::UsageDebug}) fputs(catalogueText(number), stderr);
+  for (Msg line : {Msg::UsageAnywhere, Msg::UsageHelp, Msg::UsageStepwise, Msg::UsageSelinux, Msg::UsageDebug}) {
+    fputs(catalogueText(line), stderr);
+  }
   fflush(stderr);
   exit(0);
 }
@@ -245,8 +250,11 @@ void reportStartupProblems() {
   logMessage(Msg::Sorry);
 }
 
-int runSetup(int argc, char** argv) {
-  // Step 2: SELinux tools and the real ids.
+namespace {
+
+// Steps 1-8: the SELinux state and tools, option pass 1, the policy module, the Update
+// log, the commands every step runs, the start line and the source directory.
+void startRun(int argc, char** argv) {
   std::optional<std::string> selinuxEnabled = locateCommand("selinuxenabled");
   commands.chcon = locateCommand("chcon");
   settings.selinuxMode = (selinuxEnabled && runShell(*selinuxEnabled) == 0) ? 1 : 0;
@@ -272,13 +280,17 @@ int runSetup(int argc, char** argv) {
   writeLogLine(formatMessage(Msg::InstallationStarts, nowText().c_str()));
 
   if (argc > 0 && argv[0] != nullptr && argv[0][0] != '\0') setSourceDir(argv[0]);
+}
 
+// Steps 9-14: the location rule, the default directories, option pass 2 and the root
+// rule. False when the run must end here.
+bool passRules(int argc, char** argv) {
   if (settings.installAnywhere == 0 && !startsWith(settings.sourceDir, kDefaultInstallDir) &&
       settings.uninstallMode == 0) {
     std::string text = catalogueText(Msg::NotInInstalledBin);
     writeLogLine(text);
     fprintf(stderr, "%s\n", text.c_str());
-    return endRun();
+    return false;
   }
 
   settings.installDir = kDefaultInstallDir;
@@ -296,9 +308,14 @@ int runSetup(int argc, char** argv) {
   if (settings.userId != 0) {
     trace("Must be root.\nExiting.\n");
     writeLogLine(formatText("%s\n", catalogueText(Msg::MustBeRoot)));
-    return endRun();
+    return false;
   }
+  return true;
+}
 
+// Steps 15-20: which print system runs, what stops an installation, and on CUPS its
+// prefixes, version, data directory and own lpadmin and lpstat; the host itself.
+void probeHost() {
   trace("Root mode: getting printer manager.\n");
   settings.printSystem = printSystemFromEnvironment();
   if (settings.printSystem == 0) settings.printSystem = probePrintSystem();
@@ -334,13 +351,24 @@ int runSetup(int argc, char** argv) {
     writeLogLine(formatText("lpadmin = %s\n", commands.lpadmin.c_str()));
     writeLogLine(formatText("lpstat  = %s\n", commands.lpstat.c_str()));
   }
+}
 
+// Step 21: the PPD trees of the host, and where the product's PPD directory goes.
+void settlePpdLocations() {
   settings.ppdDirFlags = discoverPpdLocations(settings.existingPpdDir);
   if (!settings.cupsModelDir.empty()) {
     int linkCount = 0;
     scanModelLinks(&linkCount);
     if (!settings.cupsModelDir.empty()) choosePpdInstallDir(settings.existingPpdDir, linkCount);
   }
+}
 
+}  // namespace
+
+int runSetup(int argc, char** argv) {
+  startRun(argc, argv);
+  if (!passRules(argc, argv)) return endRun();
+  probeHost();
+  settlePpdLocations();
   return settings.uninstallMode != 0 ? runUninstallBranch() : runInstallBranch();
 }

@@ -6,9 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "base/paths.h"
 #include "base/catalogue.h"
+#include "base/command_locator.h"
 #include "base/files.h"
+#include "base/paths.h"
 #include "base/settings.h"
 #include "base/shell.h"
 #include "base/text.h"
@@ -20,7 +21,6 @@
 #include "install/uninstall_script.h"
 #include "ppdloc/model_links.h"
 #include "ppdloc/ppd_dirs.h"
-#include "base/command_locator.h"
 
 namespace {
 

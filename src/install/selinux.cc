@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <optional>
 
-#include "base/paths.h"
 #include "base/catalogue.h"
+#include "base/command_locator.h"
+#include "base/paths.h"
 #include "base/shell.h"
 #include "base/text.h"
 #include "base/update_log.h"
-#include "base/command_locator.h"
 
 namespace {
 

@@ -5,14 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "base/paths.h"
 #include "base/catalogue.h"
+#include "base/dirs.h"
+#include "base/files.h"
+#include "base/paths.h"
 #include "base/settings.h"
 #include "base/text.h"
 #include "base/update_log.h"
-#include "base/files.h"
 #include "base/util.h"
-#include "base/dirs.h"
 #include "ppdloc/ppd_dirs.h"
 
 namespace {

@@ -5,12 +5,12 @@
 #include <optional>
 #include <string>
 
+#include "base/command_locator.h"
+#include "base/files.h"
 #include "base/shell.h"
 #include "base/text.h"
 #include "base/update_log.h"
-#include "base/files.h"
 #include "base/util.h"
-#include "base/command_locator.h"
 
 namespace {
 

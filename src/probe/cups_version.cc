@@ -8,15 +8,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "base/paths.h"
 #include "base/catalogue.h"
+#include "base/command_locator.h"
+#include "base/files.h"
+#include "base/paths.h"
 #include "base/settings.h"
 #include "base/shell.h"
 #include "base/text.h"
 #include "base/update_log.h"
-#include "base/files.h"
 #include "base/util.h"
-#include "base/command_locator.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/files.h"
 #include "base/settings.h"
 #include "base/shell.h"
 #include "base/text.h"
 #include "base/update_log.h"
-#include "base/files.h"
 #include "base/util.h"
 
 namespace {

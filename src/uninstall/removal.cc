@@ -10,15 +10,15 @@
 #include <cstring>
 #include <vector>
 
-#include "base/paths.h"
 #include "base/catalogue.h"
+#include "base/command_locator.h"
 #include "base/files.h"
+#include "base/paths.h"
 #include "base/settings.h"
 #include "base/shell.h"
 #include "base/text.h"
 #include "base/update_log.h"
 #include "upgrade/printer_list.h"
-#include "base/command_locator.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <new>
 
-#include "base/paths.h"
 #include "base/catalogue.h"
+#include "base/paths.h"
 #include "base/settings.h"
 #include "base/text.h"
 #include "base/update_log.h"

@@ -8,15 +8,15 @@
 #include <cstdlib>
 #include <vector>
 
-#include "base/paths.h"
 #include "base/catalogue.h"
-#include "base/questions.h"
+#include "base/command_locator.h"
 #include "base/files.h"
+#include "base/paths.h"
+#include "base/questions.h"
 #include "base/settings.h"
 #include "base/shell.h"
 #include "base/text.h"
 #include "base/update_log.h"
-#include "base/command_locator.h"
 #include "probe/cups_restart.h"
 #include "probe/cups_version.h"
 #include "upgrade/printer_scan.h"
