@@ -256,6 +256,10 @@ const OwnLine kOwnLines[] = {
     {1005, "Neue PPD f\374r Drucker %s nicht installiert: alte PPD %s konnte nicht nach %s gesichert werden.\n"},
     {1006, "processPrinterConfig(%s): Kopieren nach %s fehlgeschlagen, Inhalt bleibt in %s."},
     {1007, "Die Dateien des Plix-Druckers '%s' werden \374bersprungen: der Name ist kein g\374ltiger Dateiname."},
+    {1100, "Pr\374fung Drucker %s: Option %s hat %s statt %s.\n"},
+    {1101, "Pr\374fung Drucker %s: %s nicht als PPD Datei lesbar.\n"},
+    {1102, "Bericht %s konnte nicht geschrieben werden: %s.\n"},
+    {1103, "Neue PPD f\374r Drucker %s nicht installiert (%s); alte PPD %s bleibt unver\344ndert.\n"},
 };
 
 }  // namespace

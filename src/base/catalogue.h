@@ -148,6 +148,10 @@ enum class Msg : int {
   NotInstalledUnsaved = 1005,
   ConfigKept = 1006,
   QueueFilesSkipped = 1007,
+  CarryMismatch = 1100,
+  CarryUnverified = 1101,
+  ReportNotWritten = 1102,
+  PpdNotInstalled = 1103,
 };
 
 // The text of entry `message`; "" for an unused entry or a number outside the tables.
