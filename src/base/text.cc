@@ -1,6 +1,7 @@
 #include "base/text.h"
 
 #include <cstdarg>
+#include <cstdlib>
 
 #include "base/catalogue.h"
 
@@ -38,30 +39,17 @@ std::string formatMessage(Msg number, ...) {
   return out;
 }
 
-bool readPiece(FILE* file, std::string* line) {
+bool readLine(FILE* file, std::string* line) {
   line->clear();
   if (file == nullptr) return false;
-  char buffer[256];
-  if (fgets(buffer, sizeof buffer, file) == nullptr) return false;
-  // fgets stops at a newline or after 255 bytes; a NUL byte inside the line ends the
-  // text as it would for the C string the product works with.
-  line->assign(buffer);
-  return true;
-}
-
-std::vector<std::string_view> splitPieces(std::string_view text) {
-  std::vector<std::string_view> pieces;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t len = 0;
-    while (pos + len < text.size() && len < 255) {
-      ++len;
-      if (text[pos + len - 1] == '\n') break;
-    }
-    pieces.push_back(text.substr(pos, len));
-    pos += len;
-  }
-  return pieces;
+  // One line whatever its length: a long line is never split into a second one, and
+  // a NUL byte stays in it for the caller to see.
+  char* buffer = nullptr;
+  size_t size = 0;
+  ssize_t n = getline(&buffer, &size, file);
+  if (n > 0) line->assign(buffer, static_cast<size_t>(n));
+  free(buffer);
+  return n > 0;
 }
 
 bool queueNameIsFileName(std::string_view name) {

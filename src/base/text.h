@@ -15,13 +15,11 @@ std::string formatText(const char* format, ...) __attribute__((format(printf, 1,
 // Catalogue entry `number` used as a printf format with the values that follow.
 std::string formatMessage(Msg message, ...);
 
-// Reads one piece of a line from `file` the way a 256-byte fgets() does: at most
-// 255 characters, up to and including a newline; a longer line comes back in
-// several pieces. Returns false (and leaves `line` empty) when nothing was read.
-bool readPiece(FILE* file, std::string* line);
-
-// Splits `text` into the pieces readPiece() would return for a file holding it.
-std::vector<std::string_view> splitPieces(std::string_view text);
+// Reads one whole line from `file`, up to and including its newline, whatever its
+// length and whatever bytes it holds (NUL included). Returns false (and leaves `line`
+// empty) at the end of the file.
+bool readLine(FILE* file, std::string* line);
+inline bool readPiece(FILE* file, std::string* line) { return readLine(file, line); }
 
 // True when `text` contains `part`.
 inline bool contains(std::string_view text, std::string_view part) {
