@@ -86,6 +86,8 @@ TEST(ProductPackage, TarballHoldsTheTreeWithItsModes) {
             "-rw-r--r-- root/root plix/etc/PLIXINST.CONF\n"
             "-rw-r--r-- root/root plix/etc/plix.pp\n"
             "-rw-r--r-- root/root plix/etc/plix4.0.png\n"
+            "drwxr-xr-x root/root plix/man/\n"
+            "-rw-r--r-- root/root plix/man/setup.8\n"
             "drwxr-xr-x root/root plix/ppd/\n"
             "-rw-r--r-- root/root plix/ppd/Orvex_ColorPage_7350_PS.ppd\n"
             "-rw-r--r-- root/root plix/ppd/Orvex_LaserPro_4200_PCL.ppd\n"
