@@ -167,47 +167,51 @@ void scanModelLinks(int* count) {
   *count = n;
 }
 
-void choosePpdInstallDir(const std::string& existing, int count) {
-  if (!pathExists(settings.cupsModelDir)) return;
-  const int flags = settings.ppdDirFlags;
-  const std::string modelZed = formatText("%s/zed", settings.cupsModelDir.c_str());
-
-  if (!existing.empty()) {
-    settings.ppdInstallDir = existing;
-    logMessage(Msg::PpdInstallDir, existing.c_str());
-    logMessage(Msg::OldPpdDirUsed, existing.c_str());
-    return;
+PpdDirChoice decidePpdInstallDir(const PpdDirFacts& facts) {
+  const std::string modelZed = facts.modelDir + "/zed";
+  if (!facts.existing.empty()) return {facts.existing, PpdDirAction::Reuse};
+  if (facts.cupsVersion > 1299) {
+    return {chooseForNewCups(facts.flags, facts.proposal, modelZed), PpdDirAction::Settle};
   }
-
-  if (settings.cupsVersion > 1299) {
-    settings.ppdInstallDir = chooseForNewCups(flags, settings.ppdInstallDir, modelZed);
-    finishPpdInstallDir();
-    return;
+  if (facts.links.empty()) {
+    if (facts.flags & USR_SHARE_PPD) return {kSharePpdZed, PpdDirAction::LinkIntoModelDir};
+    if (facts.flags & OPT_SHARE_PPD) return {"/opt/share/ppd/zed", PpdDirAction::LinkIntoModelDir};
+    return {modelZed, PpdDirAction::Name};
   }
-
-  if (count <= 0) {
-    if (flags & USR_SHARE_PPD) {
-      linkIntoModelDir(kSharePpdZed, modelZed);
-    } else if (flags & OPT_SHARE_PPD) {
-      linkIntoModelDir("/opt/share/ppd/zed", modelZed);
-    } else {
-      settings.ppdInstallDir = modelZed;
-      logMessage(Msg::PpdInstallDir, modelZed.c_str());
-    }
-    return;
-  }
-
-  settings.ppdInstallDir = modelZed;
-  const char* pattern = searchPatternFor(flags);
-  const int recorded = count < kModelLinkMax ? count : kModelLinkMax;
-  for (int i = 0; pattern != nullptr && i < recorded; ++i) {
-    if (!contains(modelLinkPaths[i], pattern)) continue;
-    const std::string& base = startsWith(modelLinkTargets[i], "/") ? modelLinkTargets[i] : modelLinkPaths[i];
-    const std::string dir = withZed(base);
+  const char* pattern = searchPatternFor(facts.flags);
+  for (size_t i = 0; pattern != nullptr && i < facts.links.size(); ++i) {
+    const auto& [path, target] = facts.links[i];
+    if (!contains(path, pattern)) continue;
+    const std::string dir = withZed(startsWith(target, "/") ? target : path);
     // A directory text that does not fit a 256-byte field is not used; the product
     // directory then goes below the model directory.
-    if (dir.size() <= kTextMax) settings.ppdInstallDir = dir;
-    break;
+    return {dir.size() <= kTextMax ? dir : modelZed, PpdDirAction::Settle};
   }
-  finishPpdInstallDir();
+  return {modelZed, PpdDirAction::Settle};
+}
+
+void choosePpdInstallDir(const std::string& existing, int count) {
+  if (!pathExists(settings.cupsModelDir)) return;
+  PpdDirFacts facts{existing, settings.ppdDirFlags, settings.cupsVersion, settings.ppdInstallDir,
+                    settings.cupsModelDir, {}};
+  for (int i = 0; i < count && i < kModelLinkMax; ++i) facts.links.emplace_back(modelLinkPaths[i], modelLinkTargets[i]);
+  const PpdDirChoice choice = decidePpdInstallDir(facts);
+  switch (choice.action) {
+    case PpdDirAction::Reuse:
+      settings.ppdInstallDir = choice.dir;
+      logMessage(Msg::PpdInstallDir, choice.dir.c_str());
+      logMessage(Msg::OldPpdDirUsed, choice.dir.c_str());
+      break;
+    case PpdDirAction::Settle:
+      settings.ppdInstallDir = choice.dir;
+      finishPpdInstallDir();
+      break;
+    case PpdDirAction::LinkIntoModelDir:
+      linkIntoModelDir(choice.dir, facts.modelDir + "/zed");
+      break;
+    case PpdDirAction::Name:
+      settings.ppdInstallDir = choice.dir;
+      logMessage(Msg::PpdInstallDir, choice.dir.c_str());
+      break;
+  }
 }

@@ -30,12 +30,11 @@ constexpr const char* kCupsIncludedZed = "/usr/share/ppd/cups-included/zed";
 // Shown in the summary for a directory that was not found.
 constexpr const char* kUnknown = "???";
 
-std::string systemPpdDirText = kDefaultModelDir;
-
-// Copies the first candidate that is a directory into `target`; 1 on a hit.
-int firstDirectory(std::initializer_list<const char*> candidates, std::string* target) {
+// The first candidate that `isDir` calls a directory, copied into `target`; 1 on a hit.
+int firstDirectory(const DirectoryTest& isDir, std::initializer_list<const char*> candidates,
+                   std::string* target) {
   for (const char* candidate : candidates) {
-    if (isDirectory(candidate)) {
+    if (isDir(candidate)) {
       *target = candidate;
       return 1;
     }
@@ -52,107 +51,104 @@ int isDirectory(const std::string& path) {
   return S_ISDIR(st.st_mode) ? 1 : 0;
 }
 
-int findCupsModelDir() {
-  settings.cupsModelDir = kDefaultModelDir;
-  return firstDirectory({"/usr/share/cups/model", "/usr/share/ppd", "/etc/cups/model",
-                         "/opt/cups/model", "/opt/cups/share/model"},
-                        &settings.cupsModelDir);
-}
-
-int findSystemPpdDir() {
-  systemPpdDirText = kDefaultModelDir;
-  return firstDirectory({"/usr/share/ppd", "/usr/ppd", "/opt/share/ppd", "/usr/local/share/ppd",
-                         "/usr/share/foomatic/db/source/PPD"},
-                        &systemPpdDirText);
-}
-
-const std::string& systemPpdDir() { return systemPpdDirText; }
-
-int discoverPpdLocations(std::string& existingPpdDir) {
-  settings.ppdInstallDir.clear();
-  const int modelFound = findCupsModelDir();
-  const int systemFound = findSystemPpdDir();
-  const int foomatic = isDirectory(kFoomaticDir);
-  const int openprinting = isDirectory(kOpenprintingDir);
-  bool found = false;
+PpdLocations decidePpdLocations(const DirectoryTest& isDir) {
+  PpdLocations out;
+  out.modelDir = kDefaultModelDir;
+  out.systemDir = kDefaultModelDir;
+  const int modelFound = firstDirectory(isDir, {"/usr/share/cups/model", "/usr/share/ppd", "/etc/cups/model",
+                                                "/opt/cups/model", "/opt/cups/share/model"},
+                                        &out.modelDir);
+  const int systemFound = firstDirectory(isDir, {"/usr/share/ppd", "/usr/ppd", "/opt/share/ppd",
+                                                 "/usr/local/share/ppd", "/usr/share/foomatic/db/source/PPD"},
+                                         &out.systemDir);
+  const bool foomatic = isDir(kFoomaticDir);
+  const bool openprinting = isDir(kOpenprintingDir);
 
   // A later find overwrites an earlier one; the text outlives a found state that a
   // later test turns false again (see the maker directory below).
   auto record = [&](const std::string& path) {
-    existingPpdDir = path;
-    found = true;
+    out.existing = path;
+    out.found = true;
   };
 
-  if (openprinting && isDirectory(kOpenprintingZed)) record(kOpenprintingZed);
+  if (openprinting && isDir(kOpenprintingZed)) record(kOpenprintingZed);
 
-  int makerDir = 0;
-  int productDir = 0;
+  bool makerDir = false;
+  bool productDir = false;
   if (foomatic) {
-    makerDir = isDirectory(kFoomaticMakerDir);
+    makerDir = isDir(kFoomaticMakerDir);
     if (makerDir) {
-      found = isDirectory(kFoomaticMakerZed) != 0;
-      if (found) existingPpdDir = kFoomaticMakerZed;
+      out.found = isDir(kFoomaticMakerZed);
+      if (out.found) out.existing = kFoomaticMakerZed;
     }
-    productDir = isDirectory(kFoomaticZed);
+    productDir = isDir(kFoomaticZed);
     if (productDir) record(kFoomaticZed);
   }
 
-  const int optShare = isDirectory(kOptSharePpd);
-  if (!found) {
-    if (isDirectory(kOptShareZed)) {
+  const bool optShare = isDir(kOptSharePpd);
+  if (!out.found) {
+    if (isDir(kOptShareZed)) {
       record(kOptShareZed);
-    } else if (isDirectory(kSharePpdZed)) {
+    } else if (isDir(kSharePpdZed)) {
       record(kSharePpdZed);
     }
   }
 
-  const int usrShare = isDirectory(kUsrSharePpd);
-  const bool vendorTree =
-      (isDirectory(kCupsIncludedDir) && isDirectory(kOpenprintingDir)) ||
-      (isDirectory("/usr/share/ppd/HP") && isDirectory("/usr/share/ppd/Epson"));
-  if (vendorTree && !found && isDirectory(kCupsIncludedZed)) record(kCupsIncludedZed);
+  const bool usrShare = isDir(kUsrSharePpd);
+  const bool vendorTree = (isDir(kCupsIncludedDir) && isDir(kOpenprintingDir)) ||
+                          (isDir("/usr/share/ppd/HP") && isDir("/usr/share/ppd/Epson"));
+  if (vendorTree && !out.found && isDir(kCupsIncludedZed)) record(kCupsIncludedZed);
 
-  // cupsModelDir is always one of the short candidates above, so these joined paths
-  // stay well inside a 256-byte field.
-  const std::string customDir = formatText("%s/custom", settings.cupsModelDir.c_str());
-  int custom = 0;
+  // modelDir is always one of the short candidates above, so these joined paths stay
+  // well inside a 256-byte field.
+  bool custom = false;
   if (modelFound) {
-    custom = isDirectory(customDir);
-    const std::string customZed = customDir + "/zed";
-    if (custom && !found && isDirectory(customZed)) record(customZed);
+    out.customDir = out.modelDir + "/custom";
+    custom = isDir(out.customDir);
+    if (custom && !out.found && isDir(out.customDir + "/zed")) record(out.customDir + "/zed");
   }
 
-  int flags = 0;
-  if (modelFound) flags |= MODEL_DIR_FOUND;
-  if (foomatic) flags |= FOOMATIC_DIR;
-  if (makerDir) flags |= FOOMATIC_MAKER_DIR;
-  if (custom) flags |= MODEL_CUSTOM_DIR;
-  if (usrShare) flags |= USR_SHARE_PPD;
-  if (optShare) flags |= OPT_SHARE_PPD;
-  if (systemFound) flags |= SYSTEM_PPD_DIR;
-  if (productDir) flags |= FOOMATIC_PRODUCT_DIR;
-  if (vendorTree) flags |= VENDOR_PPD_TREE;
-  if (openprinting) flags |= OPENPRINTING_DIR;
+  if (modelFound) out.flags |= MODEL_DIR_FOUND;
+  if (foomatic) out.flags |= FOOMATIC_DIR;
+  if (makerDir) out.flags |= FOOMATIC_MAKER_DIR;
+  if (custom) out.flags |= MODEL_CUSTOM_DIR;
+  if (usrShare) out.flags |= USR_SHARE_PPD;
+  if (optShare) out.flags |= OPT_SHARE_PPD;
+  if (systemFound) out.flags |= SYSTEM_PPD_DIR;
+  if (productDir) out.flags |= FOOMATIC_PRODUCT_DIR;
+  if (vendorTree) out.flags |= VENDOR_PPD_TREE;
+  if (openprinting) out.flags |= OPENPRINTING_DIR;
 
   if (openprinting) {
-    const bool vendorSubdirs = vendorTree && isDirectory("/usr/share/ppd/openprinting/HP") &&
-                               isDirectory("/usr/share/ppd/openprinting/Epson");
-    settings.ppdInstallDir = vendorSubdirs ? kOpenprintingZed : kSharePpdZed;
+    const bool vendorSubdirs =
+        vendorTree && isDir("/usr/share/ppd/openprinting/HP") && isDir("/usr/share/ppd/openprinting/Epson");
+    out.proposal = vendorSubdirs ? kOpenprintingZed : kSharePpdZed;
   } else if (custom) {
-    settings.ppdInstallDir = formatText("%s/custom/zed", settings.cupsModelDir.c_str());
+    out.proposal = out.customDir + "/zed";
   } else if (foomatic) {
-    settings.ppdInstallDir = (productDir || !makerDir) ? kFoomaticZed : kFoomaticMakerZed;
+    out.proposal = (productDir || !makerDir) ? kFoomaticZed : kFoomaticMakerZed;
   }
+  return out;
+}
+
+int discoverPpdLocations(std::string& existingPpdDir) {
+  const PpdLocations found = decidePpdLocations([](const std::string& path) { return isDirectory(path) != 0; });
+  const int flags = found.flags;
+  settings.cupsModelDir = found.modelDir;
+  settings.ppdInstallDir = found.proposal;
+  if (!found.existing.empty()) existingPpdDir = found.existing;
 
   writeLogLine("=======================================");
   logMessage(Msg::PpdLocations);
-  logMessage(Msg::ModelDir, modelFound ? settings.cupsModelDir.c_str() : kUnknown);
-  logMessage(Msg::FoomaticDir, foomatic ? kFoomaticDir : kUnknown);
-  logMessage(Msg::MakerDir, productDir ? kFoomaticZed : makerDir ? kFoomaticMakerDir : kUnknown);
-  logMessage(Msg::CustomDir, custom ? customDir.c_str() : kUnknown);
-  if (usrShare) logMessage(Msg::UsrSharePpd);
-  if (optShare) logMessage(Msg::OptSharePpd);
-  logMessage(Msg::SystemPpdDir, systemFound ? systemPpdDirText.c_str() : kUnknown);
-  if (found) logMessage(Msg::PpdDirFound, existingPpdDir.c_str());
+  logMessage(Msg::ModelDir, (flags & MODEL_DIR_FOUND) ? found.modelDir.c_str() : kUnknown);
+  logMessage(Msg::FoomaticDir, (flags & FOOMATIC_DIR) ? kFoomaticDir : kUnknown);
+  logMessage(Msg::MakerDir, (flags & FOOMATIC_PRODUCT_DIR) ? kFoomaticZed
+                            : (flags & FOOMATIC_MAKER_DIR) ? kFoomaticMakerDir
+                                                           : kUnknown);
+  logMessage(Msg::CustomDir, (flags & MODEL_CUSTOM_DIR) ? found.customDir.c_str() : kUnknown);
+  if (flags & USR_SHARE_PPD) logMessage(Msg::UsrSharePpd);
+  if (flags & OPT_SHARE_PPD) logMessage(Msg::OptSharePpd);
+  logMessage(Msg::SystemPpdDir, (flags & SYSTEM_PPD_DIR) ? found.systemDir.c_str() : kUnknown);
+  if (found.found) logMessage(Msg::PpdDirFound, existingPpdDir.c_str());
   return flags;
 }

@@ -2,6 +2,7 @@
 // proposal for the product's PPD installation directory; logged as a summary block.
 #pragma once
 
+#include <functional>
 #include <string>
 
 enum PpdDirFlag : int {
@@ -20,18 +21,25 @@ enum PpdDirFlag : int {
 // 1 when `path` exists and is a directory (a link to a directory counts), else 0.
 int isDirectory(const std::string& path);
 
-// Sets settings.cupsModelDir to the first of its candidates that is a directory
-// ("/usr/share/cups/model" when none is); 1 when a candidate was found, 0 otherwise.
-int findCupsModelDir();
+// What the survey of the PPD trees concludes from which directories exist.
+struct PpdLocations {
+  int flags = 0;              // PpdDirFlag bits
+  std::string modelDir;       // the CUPS model directory (a default when none was found)
+  std::string systemDir;      // the system PPD directory (likewise; only logged)
+  std::string customDir;      // "<modelDir>/custom" when the model directory was found
+  std::string existing;       // an existing product PPD directory ("" when none)
+  bool found = false;         // whether `existing` was found (it may outlive the finding)
+  std::string proposal;       // the proposed product PPD directory ("" when none)
+};
 
-// Sets the system PPD directory likewise; 1 when a candidate was found, 0 otherwise.
-int findSystemPpdDir();
+// Tells whether a path is a directory.
+using DirectoryTest = std::function<bool(const std::string&)>;
 
-// The system PPD directory found by findSystemPpdDir (only logged).
-const std::string& systemPpdDir();
+// The survey's decision over the directories `isDir` reports; touches nothing.
+PpdLocations decidePpdLocations(const DirectoryTest& isDir);
 
-// Surveys the PPD trees once per run: sets cupsModelDir, the system PPD directory and
-// the proposal in settings.ppdInstallDir (cleared first, may stay empty); copies a found
-// product PPD directory into `existingPpdDir` (never clears it). Logs the summary
-// block. Returns the flag word (PpdDirFlag bits). Changes nothing on disk.
+// Surveys the PPD trees of the host once per run: sets cupsModelDir and the proposal
+// in settings.ppdInstallDir (cleared first, may stay empty); copies a found product PPD
+// directory into `existingPpdDir` (never clears it). Logs the summary block. Returns
+// the flag word (PpdDirFlag bits). Changes nothing on disk.
 int discoverPpdLocations(std::string& existingPpdDir);

@@ -38,7 +38,7 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isAnswer(int number) { return number > 0 && number != 100; }
 
 // Finds `phrase` in `text` in any mix of upper and lower case (ASCII); npos when absent.
-size_t findCaseless(const std::string& text, std::string_view phrase) {
+size_t findCaseless(std::string_view text, std::string_view phrase) {
   auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
   for (size_t start = 0; start + phrase.size() <= text.size(); ++start) {
     size_t i = 0;
@@ -50,7 +50,7 @@ size_t findCaseless(const std::string& text, std::string_view phrase) {
 
 // The number a header line names after its first "CUPS" ("CUPS/2.4 IPP/2.1" gives
 // 240), scaled as the server query does; 0 when none fits an int.
-int headerVersion(const std::string& line) {
+int headerVersion(std::string_view line) {
   size_t at = line.find("CUPS") + 4;
   if (at < line.size() && line[at] == '/') ++at;
   std::string digits;
@@ -68,14 +68,36 @@ int headerVersion(const std::string& line) {
   return static_cast<int>(number);
 }
 
-// A source's answer taken: normalized, logged with `format`, returned.
-int takeLocalAnswer(int number, const char* format, const std::string& line) {
-  int version = normalizeVersion(number);
-  writeLogLine(formatText(format, version, line.c_str()));
-  return version;
+// The digits after `phrase` and the " v" that follows it; none when the line lacks either.
+std::optional<int> digitsAfterPhrase(std::string_view line, std::string_view phrase) {
+  size_t at = line.find(phrase);
+  if (at == std::string_view::npos) return std::nullopt;
+  size_t v = line.find(" v", at + phrase.size());
+  if (v == std::string_view::npos) return std::nullopt;
+  return versionDigits(std::string(line.substr(v + 2)).c_str());
 }
 
-// Source 1: the version that cups-config prints; 0 when there is none.
+// Reads `path` line by line until a line names the version for `source`; logs and
+// returns the normalized answer, or 0 when the file has no such line or it names none.
+int versionFromFile(const char* path, VersionSource source, const char* logFormat) {
+  FILE* file = fopen(path, "r");
+  if (file == nullptr) return 0;
+  std::string line;
+  int result = 0;
+  while (readLine(file, &line)) {
+    std::optional<int> number = versionInLine(source, line);
+    if (!number) continue;
+    if (isAnswer(*number)) {
+      result = normalizeVersion(*number);
+      writeLogLine(formatText(logFormat, result, line.c_str()));
+    }
+    break;
+  }
+  fclose(file);
+  return result;
+}
+
+// The version that cups-config prints; 0 when there is none.
 int versionFromCupsConfig() {
   const char* program = nullptr;
   for (const char* place : kCupsConfigPlaces) {
@@ -88,59 +110,12 @@ int versionFromCupsConfig() {
   std::string scratch = myTmpName("/tmp", "ZAN");
   std::string command = shellWord(program) + " --version > " + formatText(" %s", shellWord(scratch).c_str());
   runShell(command);
-  std::string line;
-  FILE* file = fopen(scratch.c_str(), "r");
-  if (file != nullptr) {
-    readPiece(file, &line);
-    fclose(file);
-  }
+  int version = versionFromFile(scratch.c_str(), VersionSource::CupsConfig, "CUPS Version : %d // %s");
   unlink(scratch.c_str());
-  int number = versionDigits(line.c_str());
-  return isAnswer(number) ? takeLocalAnswer(number, "CUPS Version : %d // %s", line) : 0;
+  return version;
 }
 
-// Sources 2 and 5: the first line of `path` that holds `phrase` followed by " v"; the
-// version is the digits after " v". 0 when the file has no such line or names no version.
-int versionAfterPhrase(const char* path, const char* phrase, const char* logFormat) {
-  FILE* file = fopen(path, "r");
-  if (file == nullptr) return 0;
-  std::string line;
-  int result = 0;
-  while (readPiece(file, &line)) {
-    size_t at = line.find(phrase);
-    if (at == std::string::npos) continue;
-    size_t v = line.find(" v", at + strlen(phrase));
-    if (v == std::string::npos) continue;
-    int number = versionDigits(line.c_str() + v + 2);
-    if (isAnswer(number)) result = takeLocalAnswer(number, logFormat, line);
-    break;
-  }
-  fclose(file);
-  return result;
-}
-
-// Source 3: the <TITLE> line of the documentation index.
-int versionFromDocIndex() {
-  FILE* file = fopen("/usr/share/cups/doc/index.html", "r");
-  if (file == nullptr) return 0;
-  std::string line;
-  int result = 0;
-  while (readPiece(file, &line)) {
-    size_t title = line.find("<TITLE>");
-    if (title == std::string::npos) continue;
-    size_t at = line.find("CUPS", title + strlen("<TITLE>"));
-    if (at == std::string::npos) continue;
-    at += strlen("CUPS");
-    while (at < line.size() && line[at] == ' ') ++at;
-    int number = versionDigits(line.c_str() + at);
-    if (isAnswer(number)) result = takeLocalAnswer(number, "CUPS Version : %d// %s", line);
-    break;
-  }
-  fclose(file);
-  return result;
-}
-
-// Source 4: a documentation directory /usr/share/doc/cups-1.m, the lowest m first.
+// A documentation directory /usr/share/doc/cups-1.m, the lowest m first.
 int versionFromDocDirectory() {
   for (int m = 0; m <= 5; ++m) {
     std::string path = formatText("%s/cups-1.%d", "/usr/share/doc", m);
@@ -151,27 +126,6 @@ int versionFromDocDirectory() {
     }
   }
   return 0;
-}
-
-// Source 6: the banner test page's "produced by CUPS" line, in any case.
-int versionFromBanner() {
-  const char* path = pathExists("/usr/share/cups/data/testprint") ? "/usr/share/cups/data/testprint"
-                                                              : "/etc/cups/data/testprint";
-  FILE* file = fopen(path, "r");
-  if (file == nullptr) return 0;
-  std::string line;
-  int result = 0;
-  while (readPiece(file, &line)) {
-    size_t at = findCaseless(line, "produced by CUPS");
-    if (at == std::string::npos) continue;
-    at += strlen("produced by CUPS");
-    while (at < line.size() && (line[at] == ' ' || line[at] == '\t' || line[at] == 'v' || line[at] == 'V')) ++at;
-    int number = versionDigits(line.c_str() + at);
-    if (isAnswer(number)) result = takeLocalAnswer(number, "CUPS Version : %d// %s", line);
-    break;
-  }
-  fclose(file);
-  return result;
 }
 
 }  // namespace
@@ -211,37 +165,36 @@ int queryCupsServerVersion() {
   runShell(formatText("#!/bin/sh\n%s localhost 631 >%s <<EOF\nHEAD / HTTP/1.1\nConnection: Close\n%c\nEOF\n",
                       shellWord(netcat).c_str(), shellWord(scratch).c_str(), '\n'));
 
-  FILE* file = fopen(scratch.c_str(), "r");
-  if (file == nullptr) {
-    unlink(scratch.c_str());
-    return 0;
-  }
   int result = 0;
-  std::string line;
-  while (readPiece(file, &line)) {
-    if (contains(line, "Server:") && contains(line, "CUPS")) {
-      result = headerVersion(line);
-      break;
+  if (FILE* file = fopen(scratch.c_str(), "r")) {
+    std::string line;
+    while (readLine(file, &line)) {
+      if (std::optional<int> number = versionInLine(VersionSource::ServerHeader, line)) {
+        result = *number;
+        break;
+      }
     }
+    fclose(file);
   }
-  fclose(file);
   unlink(scratch.c_str());
   return result;
 }
 
 int findCupsVersionLocally() {
   if (int v = versionFromCupsConfig()) return v;
-  if (pathExists("/etc/cups/printers.conf")) {
-    if (int v = versionAfterPhrase("/etc/cups/printers.conf", "Printer configuration", "CUPS Version : %d // %s")) {
-      return v;
-    }
+  if (int v = versionFromFile("/etc/cups/printers.conf", VersionSource::PrintersConf, "CUPS Version : %d // %s")) {
+    return v;
   }
-  if (int v = versionFromDocIndex()) return v;
+  if (int v = versionFromFile("/usr/share/cups/doc/index.html", VersionSource::DocIndex, "CUPS Version : %d// %s")) {
+    return v;
+  }
   if (int v = versionFromDocDirectory()) return v;
   const char* testPage = pathExists("/etc/cups/data/testprint.ps") ? "/etc/cups/data/testprint.ps"
                                                                : "/usr/share/cups/data/testprint.ps";
-  if (int v = versionAfterPhrase(testPage, "Printed Using CUPS", "CUPS Version : %d// %s")) return v;
-  if (int v = versionFromBanner()) return v;
+  if (int v = versionFromFile(testPage, VersionSource::TestPage, "CUPS Version : %d// %s")) return v;
+  const char* banner = pathExists("/usr/share/cups/data/testprint") ? "/usr/share/cups/data/testprint"
+                                                                   : "/etc/cups/data/testprint";
+  if (int v = versionFromFile(banner, VersionSource::Banner, "CUPS Version : %d// %s")) return v;
   writeLogLine(formatText("CUPS Version : %d// %s", kDefaultVersion, catalogueText(Msg::VersionNotFound)));
   return kDefaultVersion;
 }
@@ -278,4 +231,35 @@ int versionDigits(const char* text) {
     else number = next;
   }
   return static_cast<int>(number);
+}
+
+std::optional<int> versionInLine(VersionSource source, std::string_view line) {
+  switch (source) {
+    case VersionSource::ServerHeader:
+      if (line.find("Server:") == std::string_view::npos || line.find("CUPS") == std::string_view::npos) break;
+      return headerVersion(line);
+    case VersionSource::CupsConfig:
+      return versionDigits(std::string(line).c_str());
+    case VersionSource::PrintersConf:
+      return digitsAfterPhrase(line, "Printer configuration");
+    case VersionSource::TestPage:
+      return digitsAfterPhrase(line, "Printed Using CUPS");
+    case VersionSource::DocIndex: {
+      size_t title = line.find("<TITLE>");
+      if (title == std::string_view::npos) break;
+      size_t at = line.find("CUPS", title + strlen("<TITLE>"));
+      if (at == std::string_view::npos) break;
+      at += strlen("CUPS");
+      while (at < line.size() && line[at] == ' ') ++at;
+      return versionDigits(std::string(line.substr(at)).c_str());
+    }
+    case VersionSource::Banner: {
+      size_t at = findCaseless(line, "produced by CUPS");
+      if (at == std::string_view::npos) break;
+      at += strlen("produced by CUPS");
+      while (at < line.size() && (line[at] == ' ' || line[at] == '\t' || line[at] == 'v' || line[at] == 'V')) ++at;
+      return versionDigits(std::string(line.substr(at)).c_str());
+    }
+  }
+  return std::nullopt;
 }

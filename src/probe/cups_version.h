@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 // Creates a new empty file "<dir>/ZANxxxxxx" exclusively (mkstemp) and returns its path
 // with one "/" between directory and name; `dir` may end in "/". Only when no file can
@@ -34,3 +35,13 @@ int normalizeVersion(int v);
 // a point ("2.4.7" gives 247, "" gives 0). Digits beyond what an int holds are dropped,
 // so the leading ones, which name the version, are kept.
 int versionDigits(const char* text);
+
+// The texts the version is read from: the server's HTTP header, the output of
+// cups-config, printers.conf, the documentation index, the PostScript test page and
+// the banner test page.
+enum class VersionSource { ServerHeader, CupsConfig, PrintersConf, DocIndex, TestPage, Banner };
+
+// What one line of `source` says: none when it is not the line the source is read for
+// (the next line is read); otherwise the raw number it names, which the reader takes
+// when it is above 0 and not 100 ("1.0.0"), and otherwise stops with no answer.
+std::optional<int> versionInLine(VersionSource source, std::string_view line);

@@ -110,7 +110,6 @@ int printSystemFromEnvironment() {
 int probePrintSystem() {
   std::string scratch = pidScratchFile("ZANLPD");
   int result = PRINT_NONE;
-  bool lprngTest = true;
 
   for (int i = 0; i < kAttempts; ++i) {
     const char* word = kSearchWords[i];
@@ -130,40 +129,19 @@ int probePrintSystem() {
       break;
     }
 
-    bool found = false;
     std::string line;
-    while (readPiece(file, &line)) {
+    while (result == PRINT_NONE && readLine(file, &line)) {
       trace("STRING=(%s) i=%d\n", line.c_str(), i);
-      if (contains(line, "grep")) continue;
-      size_t match = line.find(word);
-      if (match == std::string::npos) continue;
-      found = true;
-      switch (i) {
-        case 0:
-          takeCupsPrefixes(line, match);
-          result = PRINT_CUPS;
-          lprngTest = false;
-          break;
-        case 1:
-          result = PRINT_LP;
-          lprngTest = false;
-          break;
-        case 2:
-          result = PRINT_LPR;
-          break;
-        default:
-          result = PRINT_CUPS;
-          lprngTest = false;
-          break;
-      }
-      break;
+      result = printSystemInLine(line, i);
+      if (i == 0 && result == PRINT_CUPS) takeCupsPrefixes(line, line.find(word));
     }
     fclose(file);
-    if (found) break;
+    if (result != PRINT_NONE) break;
   }
   if (!scratch.empty()) unlink(scratch.c_str());
 
-  return lprngTest ? testForLprng(result) : result;
+  // Only lpd, or nothing at all, leaves the question whether LPRng runs.
+  return (result == PRINT_NONE || result == PRINT_LPR) ? testForLprng(result) : result;
 }
 
 int hasFoomaticRip() {
@@ -237,4 +215,15 @@ std::optional<std::string> cupsPrefixFromCommand(const char* command) {
   if (at == std::string::npos) return std::nullopt;
   text.resize(at);
   return text;
+}
+
+int printSystemInLine(std::string_view line, int attempt) {
+  if (attempt < 0 || attempt >= kAttempts) return PRINT_NONE;
+  if (line.find("grep") != std::string_view::npos) return PRINT_NONE;
+  if (line.find(kSearchWords[attempt]) == std::string_view::npos) return PRINT_NONE;
+  switch (attempt) {
+    case 1: return PRINT_LP;
+    case 2: return PRINT_LPR;
+    default: return PRINT_CUPS;
+  }
 }

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 // 8, 4, 2 or 1 for "CUPS", "LPRNG", "LPR", "LP" in ZANLPMODE (or, when that is not
 // set, PLIXLPMODE); 0 otherwise.
@@ -12,6 +13,11 @@ int printSystemFromEnvironment();
 
 // Probes the process list and lpd; returns a print-system value or 0.
 int probePrintSystem();
+
+// What one line of the process list says in search attempt `attempt` (0 cupsd, 1
+// lpsched, 2 lpd, 3 cupsd again): the print system whose program it names, or 0 for a
+// line that names none, and for the grep of the search itself.
+int printSystemInLine(std::string_view line, int attempt);
 
 // 1 when a foomatic-rip program exists in one of its usual places, else 0.
 int hasFoomaticRip();

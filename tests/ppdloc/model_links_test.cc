@@ -1,11 +1,12 @@
-// Settling the product's PPD directory on CUPS 1.2 and 2.2 hosts built inside the
-// sandbox: the recorded model-directory links, the chosen directory, and the
-// directories and "zed" links left in the overlay's upper layer; and makeLink.
+// Settling the product's PPD directory: the decision over its facts (a table), then
+// hosts built inside the sandbox for what is acted on: the recorded model-directory
+// links, the directories and "zed" links left in the upper layer; and makeLink.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -76,6 +77,49 @@ void checkUpper(const SandboxResult& r, const std::vector<std::string>& upper) {
 }
 
 const std::string kPpd = "/usr/share/ppd";
+constexpr int kUsr = USR_SHARE_PPD, kOpt = OPT_SHARE_PPD, kOpen = OPENPRINTING_DIR, kVendor = VENDOR_PPD_TREE,
+              kCustom = MODEL_CUSTOM_DIR, kFoo = FOOMATIC_DIR;
+using Links = std::vector<std::pair<std::string, std::string>>;
+
+struct Decision {
+  const char* name;
+  PpdDirFacts facts;
+  std::string dir;
+  PpdDirAction action;
+};
+
+// clang-format off
+const Decision kDecisions[] = {
+    {"reuses_found", {kPpd + "/zed", kUsr, 1200, "", kModel, {}}, kPpd + "/zed", PpdDirAction::Reuse},
+    {"new_openprinting", {"", kUsr | kOpen, 2200, kPpd + "/zed", kModel, {}}, kPpd + "/openprinting/zed", PpdDirAction::Settle},
+    {"new_vendor_tree", {"", kUsr | kVendor, 2200, "", kModel, {}}, kPpd + "/zed", PpdDirAction::Settle},
+    {"new_keeps_usr_share_proposal", {"", kUsr | kCustom, 2200, "/usr/share/x/zed", kModel, {}}, "/usr/share/x/zed", PpdDirAction::Settle},
+    {"new_usr_share_other_proposal", {"", kUsr, 2200, kModel + "/custom/zed", kModel, {}}, kModel + "/custom/zed", PpdDirAction::Settle},
+    {"new_usr_and_opt_share", {"", kUsr | kOpt, 2200, "", kModel, {}}, kPpd + "/zed", PpdDirAction::Settle},
+    {"new_usr_and_opt_proposal", {"", kUsr | kOpt, 2200, "/usr/opt/x", kModel, {}}, "/usr/opt/ppd/zed", PpdDirAction::Settle},
+    {"new_opt_share_only", {"", kOpt, 2200, "", kModel, {}}, "/usr/opt/ppd/zed", PpdDirAction::Settle},
+    {"new_opt_proposal_usr_opt", {"", kOpt, 2200, "/usr/opt/x", kModel, {}}, "/opt/share/ppd/zed", PpdDirAction::Settle},
+    {"new_no_shared_tree", {"", 0, 2200, "", kModel, {}}, kModel + "/zed", PpdDirAction::Settle},
+    {"old_links_usr_share", {"", kUsr, 1200, "", kModel, {}}, kPpd + "/zed", PpdDirAction::LinkIntoModelDir},
+    {"old_links_opt_share", {"", kOpt, 1200, "", kModel, {}}, "/opt/share/ppd/zed", PpdDirAction::LinkIntoModelDir},
+    {"old_no_shared_tree", {"", 0, 1200, "", kModel, {}}, kModel + "/zed", PpdDirAction::Name},
+    {"old_link_not_matched", {"", kUsr, 1200, "", kModel, Links{{kModel + "/vendor-ppds", kPpd + "/vendor"}}}, kModel + "/zed", PpdDirAction::Settle},
+    {"old_foomatic_link", {"", kFoo, 1200, "", kModel, Links{{kModel + "/foomatic-db-ppds", kFoomatic}}}, kFoomatic + "/zed", PpdDirAction::Settle},
+    {"old_target_ends_in_zed", {"", kUsr, 1200, "", kPpd, Links{{kPpd + "/plixppd", kPpd + "/vendor/zed"}}}, kPpd + "/vendor/zed", PpdDirAction::Settle},
+    {"old_relative_target_takes_path", {"", kUsr, 1200, "", kPpd, Links{{kPpd + "/share/ppd/x", "rel"}}}, kPpd + "/share/ppd/x/zed", PpdDirAction::Settle},
+    {"old_too_long_target", {"", kUsr, 1200, "", kPpd, Links{{kPpd + "/plix", kLongTarget}}}, kPpd + "/zed", PpdDirAction::Settle},
+    {"old_no_pattern", {"", 0, 1200, "", kModel, Links{{kModel + "/share/ppd", "/srv/x"}}}, kModel + "/zed", PpdDirAction::Settle},
+};
+// clang-format on
+
+TEST(ModelDirectoryLinks, DecisionOverFlagsVersionProposalAndRecordedLinks) {
+  for (const Decision& d : kDecisions) {
+    SCOPED_TRACE(d.name);
+    PpdDirChoice got = decidePpdInstallDir(d.facts);
+    EXPECT_EQ(got.dir, d.dir);
+    EXPECT_EQ(static_cast<int>(got.action), static_cast<int>(d.action));
+  }
+}
 
 struct Host {
   const char* name;
@@ -88,33 +132,19 @@ struct Host {
   std::string links = kNoLinks;  // the scan's log lines
 };
 
+// One host per way the decision is acted on.
 // clang-format off
 const Host kHosts[] = {
     {"new_cups_openprinting", 2200, "mkdir -p " + kModel + " " + kPpd + "/openprinting", 0,
      kPpd + "/openprinting/zed", made(kPpd + "/openprinting/zed"),
      {kPpd + "/openprinting/zed", "!" + kModel + "/zed"}},
-    {"new_cups_no_shared_tree", 2200, "mkdir -p " + kModel, 0, kModel + "/zed", made(kModel + "/zed"),
-     {kModel + "/zed"}},
-    {"new_cups_hp_epson_tree", 2200, "mkdir -p " + kModel + " " + kPpd + "/HP " + kPpd + "/Epson", 0,
-     kPpd + "/zed", made(kPpd + "/zed"), {kPpd + "/zed"}},
-    {"new_cups_keeps_custom_proposal", 2200, "mkdir -p " + kModel + "/custom " + kPpd, 0,
-     kModel + "/custom/zed", made(kModel + "/custom/zed"), {kModel + "/custom/zed"}},
-    {"new_cups_usr_and_opt_share", 2200, "mkdir -p " + kModel + " " + kPpd + " /opt/share/ppd", 0,
-     kPpd + "/zed", made(kPpd + "/zed"), {kPpd + "/zed", "!/opt/share/ppd/zed"}},
     // The parent does not exist, so the creation fails; only the decision's lines are written.
     {"new_cups_opt_share_only", 2200, "mkdir -p " + kModel + " /opt/share/ppd", 0, "/usr/opt/ppd/zed",
      "Erstelltes Verzeichnis: '/usr/opt/ppd/zed'.\n", {"!/usr/opt", "!/opt/share/ppd/zed"}},
-    {"old_cups_links_opt_share_ppd", 1200, "mkdir -p " + kModel + " /opt/share/ppd", 0, "/opt/share/ppd/zed",
-     created("/opt/share/ppd/zed") + linked(kModel + "/zed", "/opt/share/ppd/zed"),
-     {"/opt/share/ppd/zed", kModel + "/zed -> /opt/share/ppd/zed"}},
-    {"old_cups_no_shared_tree", 1200, "mkdir -p " + kModel, 0, kModel + "/zed", "", {"!" + kModel + "/zed"}},
-    {"old_cups_recorded_link_not_matched", 1200,
-     "mkdir -p " + kModel + " " + kPpd + "/vendor && ln -s " + kPpd + "/vendor " + kModel + "/vendor-ppds", 1,
-     kModel + "/zed", made(kModel + "/zed"), {kModel + "/zed", "!" + kPpd + "/zed"},
-     linked(kModel + "/vendor-ppds", kPpd + "/vendor")},
     {"old_cups_links_usr_share_ppd", 1200, "mkdir -p " + kModel + " " + kPpd, 0, kPpd + "/zed",
      created(kPpd + "/zed") + linked(kModel + "/zed", kPpd + "/zed"),
      {kPpd + "/zed", kModel + "/zed -> " + kPpd + "/zed"}},
+    {"old_cups_no_shared_tree", 1200, "mkdir -p " + kModel, 0, kModel + "/zed", "", {"!" + kModel + "/zed"}},
     {"old_cups_model_zed_present", 1200, "mkdir -p " + kModel + "/zed " + kPpd, 0, kPpd + "/zed", "",
      {"!" + kPpd + "/zed"}},
     // The dangling "zed" counts as absent: makeLink tries symlink, which fails silently.
@@ -122,18 +152,8 @@ const Host kHosts[] = {
      "mkdir -p " + kModel + " " + kPpd + " && ln -s /nowhere " + kModel + "/zed", 0, kPpd + "/zed",
      created(kPpd + "/zed") + linked(kModel + "/zed", kPpd + "/zed") + ": FALSCH!\n",
      {kPpd + "/zed", kModel + "/zed -> /nowhere"}},
-    {"old_cups_foomatic_link", 1200,
-     "mkdir -p " + kModel + " " + kFoomatic + " && ln -s " + kFoomatic + " " + kModel + "/foomatic-db-ppds",
-     1, kFoomatic + "/zed", made(kFoomatic + "/zed"), {kFoomatic + "/zed"},
-     linked(kModel + "/foomatic-db-ppds", kFoomatic)},
-    {"old_cups_link_target_ends_in_zed", 1200,
-     "mkdir -p " + kPpd + "/vendor && ln -s " + kPpd + "/vendor/zed " + kPpd + "/plixppd", 1,
-     kPpd + "/vendor/zed", made(kPpd + "/vendor/zed"), {kPpd + "/vendor/zed", "!" + kPpd + "/vendor/zed/zed"},
-     linked(kPpd + "/plixppd", kPpd + "/vendor/zed")},
     {"reuses_found_directory", 1200, "mkdir -p " + kModel + " " + kPpd + "/zed", 0, kPpd + "/zed",
      "Benutzung alte Plix PPD Verzeichnis: \"/usr/share/ppd/zed\".\n", {"!" + kModel + "/zed"}},
-    {"too_long_link_target", 1200, "mkdir -p " + kPpd + " && ln -s " + kLongTarget + " " + kPpd + "/plix", 1,
-     kPpd + "/zed", made(kPpd + "/zed"), {kPpd + "/zed"}, linked(kPpd + "/plix", kLongTarget)},
     {"custom_skips_what_does_not_fit", 1200,
      "mkdir -p " + kModel + "/custom /srv/c && ln -s /srv/c " + kModel + "/custom-" + std::string(240, 'x') +
          " && ln -s /srv/" + std::string(300, 'y') + " " + kModel + "/custom-long-target && ln -s /srv/c " +
@@ -198,35 +218,6 @@ run_case ppdloc_tests settle_ppd_dir nine PLIX_CUPS_VERSION=1200
   std::string dir = "/srv/custom" + first + "/zed";
   EXPECT_EQ(r.out("nine.out"), "count=8\ninstall=" + dir + "\n");
   checkUpper(r, {dir});
-}
-
-// Whole setup runs on two of the hosts above, with the CUPS version from cups-config
-// (no scheduler runs, so the server is not asked): the summary block of the survey,
-// then the same lines, directories and links as the settle case.
-TEST(ModelDirectoryLinks, SetupOnCups12LinksAndOnCups22DoesNot) {
-  const std::string summary =
-      "=======================================\nPPD-System-Speicherorte:\n"
-      "CUPS-Modell-Verzeichnis: /usr/share/cups/model\nFoomatic-Verzeichnis: ???\n"
-      "Orvex-Verzeichnis   : ???\nBen.def. ppd-Verzeichnis: ???\n"
-      "Freigegebenes ppd-Verzeichnis: /usr/share/ppd\nppd-Systemverzeichnis: /usr/share/ppd\n";
-  for (const Host& host : kHosts) {
-    if (host.name != std::string("old_cups_links_usr_share_ppd") &&
-        host.name != std::string("new_cups_openprinting"))
-      continue;
-    SCOPED_TRACE(host.name);
-    const std::string version = host.version == 1200 ? "1.2.0" : "2.2.0";
-    Sandbox box;
-    SandboxResult r = box.run(std::string(kScriptHead) + host.build +
-                              "\nexport ZANLPMODE=CUPS\nrm -f /usr/sbin/cups-config /sbin/cups-config\n" +
-                              "printf '#!/bin/sh\\necho " + version +
-                              "\\n' | put /usr/bin/cups-config 0755\nrun_setup setup\n");
-    ASSERT_EQ(r.status, 0) << r.error;
-    std::string log = r.out("setup.log");
-    EXPECT_NE(log.find(summary + settleLog(host)), std::string::npos) << log;
-    // No product PPD directory existed, so none is reported as found.
-    EXPECT_EQ(log.find("Bestehendes Plix PPD Verzeichnis"), std::string::npos) << log;
-    checkUpper(r, host.upper);
-  }
 }
 
 TEST(ModelDirectoryLinks, MakeLinkRefusesMissingTargetsAndTakenNames) {

@@ -1,7 +1,8 @@
-// The survey of PPD trees on distribution-like hosts built inside the sandbox: flag
-// word, directory texts, the proposed installation directory and the summary block.
+// The survey of PPD trees: its decision over which directories exist (a table), and one
+// sandboxed host per way the facts are gathered (a linked tree, regular files in place
+// of trees) with the summary block it logs.
 #include <cstdio>
-#include <cstdlib>
+#include <set>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -13,8 +14,6 @@
 
 namespace {
 
-// One line: flag word, model directory, proposal, existing-directory text (preset to
-// "left alone"). The system PPD directory is only logged.
 SANDBOX_CASE(survey_ppd_dirs) {
   std::string existing = "left alone";
   settings.ppdInstallDir = "stale";
@@ -23,78 +22,69 @@ SANDBOX_CASE(survey_ppd_dirs) {
           existing.c_str());
 }
 
-// The summary block; the `shared` and `found` lines only when not empty.
-std::string summary(const std::string& model, const std::string& foomatic, const std::string& orvex,
-                    const std::string& custom, const std::string& shared, const std::string& system,
-                    const std::string& found = "") {
-  std::string block = "=======================================\nPPD-System-Speicherorte:\n"
-                      "CUPS-Modell-Verzeichnis: " + model + "\nFoomatic-Verzeichnis: " + foomatic +
-                      "\nOrvex-Verzeichnis   : " + orvex + "\nBen.def. ppd-Verzeichnis: " + custom + "\n";
-  if (!shared.empty()) block += "Freigegebenes ppd-Verzeichnis: " + shared + "\n";
-  block += "ppd-Systemverzeichnis: " + system + "\n";
-  if (!found.empty()) block += "Bestehendes Plix PPD Verzeichnis gefunden: \"" + found + "\".\n";
-  return block;
-}
-
 const std::string kModel = "/usr/share/cups/model";
 const std::string kPpd = "/usr/share/ppd";
 const std::string kFoomatic = "/usr/share/foomatic/db/source/PPD";
-const std::string kNothing = summary("???", "???", "???", "???", "", "???");
 
 struct Host {
   const char* name;
-  std::string build;  // shell lines that make the tree
-  std::string out;
-  std::string log;
+  std::set<std::string> dirs;
+  int flags;
+  std::string model, proposal, existing;
 };
 
+// clang-format off
 const Host kHosts[] = {
-    {"none", "", "0x0 " + kModel + "  left alone\n", kNothing},
-    {"regular_files_are_not_trees", "mkdir -p /usr/share /etc/cups && touch " + kPpd + " /etc/cups/model",
-     "0x0 " + kModel + "  left alone\n", kNothing},
-    {"vendor_tree", "mkdir -p " + kModel + " " + kPpd + "/cups-included " + kPpd + "/openprinting",
-     "0x351 " + kModel + " " + kPpd + "/zed left alone\n", summary(kModel, "???", "???", "???", kPpd, kPpd)},
-    {"openprinting_hp_epson",
-     "mkdir -p " + kModel + " " + kPpd + "/cups-included " + kPpd + "/openprinting/HP " + kPpd +
-         "/openprinting/Epson",
-     "0x351 " + kModel + " " + kPpd + "/openprinting/zed left alone\n",
-     summary(kModel, "???", "???", "???", kPpd, kPpd)},
-    {"later_find_wins", "mkdir -p " + kPpd + "/openprinting/zed " + kFoomatic + "/zed",
-     "0x2d3 " + kPpd + " " + kPpd + "/zed " + kFoomatic + "/zed\n",
-     summary(kPpd, kFoomatic, kFoomatic + "/zed", "???", kPpd, kPpd, kFoomatic + "/zed")},
-    {"maker_dir_clears_found", "mkdir -p " + kPpd + "/openprinting/zed " + kFoomatic + "/Orvex",
-     "0x257 " + kPpd + " " + kPpd + "/zed " + kPpd + "/openprinting/zed\n",
-     summary(kPpd, kFoomatic, kFoomatic + "/Orvex", "???", kPpd, kPpd)},
-    {"foomatic_only", "mkdir -p " + kFoomatic, "0x42 " + kModel + " " + kFoomatic + "/zed left alone\n",
-     summary("???", kFoomatic, "???", "???", "", kFoomatic)},
-    {"maker_zed_beats_opt_share", "mkdir -p " + kFoomatic + "/Orvex/zed /opt/share/ppd/zed",
-     "0x66 " + kModel + " " + kFoomatic + "/Orvex/zed " + kFoomatic + "/Orvex/zed\n",
-     summary("???", kFoomatic, kFoomatic + "/Orvex", "???", "/opt/share/ppd", "/opt/share/ppd",
-             kFoomatic + "/Orvex/zed")},
-    {"linked_usr_share_ppd", "mkdir -p /srv/ppdtree/zed && ln -s /srv/ppdtree " + kPpd,
-     "0x51 " + kPpd + "  " + kPpd + "/zed\n", summary(kPpd, "???", "???", "???", kPpd, kPpd, kPpd + "/zed")},
-    {"model_custom_zed", "mkdir -p " + kModel + "/custom/zed",
-     "0x9 " + kModel + " " + kModel + "/custom/zed " + kModel + "/custom/zed\n",
-     summary(kModel, "???", "???", kModel + "/custom", "", "???", kModel + "/custom/zed")},
+    {"none", {}, 0x0, kModel, "", ""},
+    {"vendor_tree", {kModel, kPpd, kPpd + "/cups-included", kPpd + "/openprinting"}, 0x351, kModel, kPpd + "/zed", ""},
+    {"openprinting_hp_epson", {kModel, kPpd, kPpd + "/cups-included", kPpd + "/openprinting",
+      kPpd + "/openprinting/HP", kPpd + "/openprinting/Epson"}, 0x351, kModel, kPpd + "/openprinting/zed", ""},
+    {"later_find_wins", {kPpd, kPpd + "/openprinting", kPpd + "/openprinting/zed", kFoomatic, kFoomatic + "/zed"},
+     0x2d3, kPpd, kPpd + "/zed", kFoomatic + "/zed"},
+    // The maker directory turns "found" false again, but the text of the earlier find stays.
+    {"maker_dir_clears_found", {kPpd, kPpd + "/openprinting", kPpd + "/openprinting/zed", kFoomatic,
+      kFoomatic + "/Orvex"}, 0x257, kPpd, kPpd + "/zed", kPpd + "/openprinting/zed"},
+    {"foomatic_only", {kFoomatic}, 0x42, kModel, kFoomatic + "/zed", ""},
+    {"maker_zed_beats_opt_share", {kFoomatic, kFoomatic + "/Orvex", kFoomatic + "/Orvex/zed", "/opt/share/ppd",
+      "/opt/share/ppd/zed"}, 0x66, kModel, kFoomatic + "/Orvex/zed", kFoomatic + "/Orvex/zed"},
+    {"opt_share_zed", {"/opt/share/ppd", "/opt/share/ppd/zed"}, 0x60, kModel, "", "/opt/share/ppd/zed"},
+    {"model_custom_zed", {kModel, kModel + "/custom", kModel + "/custom/zed"}, 0x9, kModel, kModel + "/custom/zed",
+     kModel + "/custom/zed"},
+    {"cups_included_zed", {kPpd, kPpd + "/cups-included", kPpd + "/cups-included/zed", kPpd + "/openprinting"},
+     0x351, kPpd, kPpd + "/zed", kPpd + "/cups-included/zed"},
 };
+// clang-format on
 
-TEST(PpdDirectoryDiscovery, DistributionTreesGiveTheirFlagsProposalAndSummary) {
-  std::string script;
-  for (const Host& host : kHosts) {
-    script += std::string("rm -rf /usr/share/cups/model /usr/share/ppd /etc/cups/model /opt/cups /usr/ppd ") +
-              "/opt/share /usr/local/share/ppd /usr/share/foomatic\n" + host.build +
-              "\nrun_case ppdloc_tests survey_ppd_dirs " + host.name + "\n";
-  }
-  Sandbox box;
-  SandboxResult r = box.run(script);
-  ASSERT_EQ(r.status, 0) << r.error;
+TEST(PpdDirectoryDiscovery, DecisionOverTheTreesThatExist) {
   for (const Host& host : kHosts) {
     SCOPED_TRACE(host.name);
-    std::string name = host.name;
-    EXPECT_EQ(r.out(name + ".status"), "0\n") << r.out(name + ".log");
-    EXPECT_EQ(r.out(name + ".out"), host.out);
-    EXPECT_EQ(r.out(name + ".log"), host.log);
+    PpdLocations got = decidePpdLocations([&](const std::string& path) { return host.dirs.count(path) > 0; });
+    EXPECT_EQ(got.flags, host.flags);
+    EXPECT_EQ(got.modelDir, host.model);
+    EXPECT_EQ(got.proposal, host.proposal);
+    EXPECT_EQ(got.existing, host.existing);
   }
+}
+
+TEST(PpdDirectoryDiscovery, LinkedTreesCountAndRegularFilesDoNotAndTheSummaryIsLogged) {
+  Sandbox box;
+  SandboxResult r = box.run(R"(
+clear() { rm -rf /usr/share/cups/model /usr/share/ppd /etc/cups/model /opt/cups /usr/ppd \
+  /opt/share /usr/local/share/ppd /usr/share/foomatic; }
+clear; mkdir -p /usr/share /etc/cups && touch /usr/share/ppd /etc/cups/model
+run_case ppdloc_tests survey_ppd_dirs files
+clear; mkdir -p /srv/ppdtree/zed && ln -s /srv/ppdtree /usr/share/ppd
+run_case ppdloc_tests survey_ppd_dirs linked
+)");
+  ASSERT_EQ(r.status, 0) << r.error;
+  EXPECT_EQ(r.out("files.out"), "0x0 " + kModel + "  left alone\n");
+  EXPECT_EQ(r.out("linked.out"), "0x51 " + kPpd + "  " + kPpd + "/zed\n");
+  EXPECT_EQ(r.out("linked.log"),
+            "=======================================\nPPD-System-Speicherorte:\n"
+            "CUPS-Modell-Verzeichnis: /usr/share/ppd\nFoomatic-Verzeichnis: ???\nOrvex-Verzeichnis   : ???\n"
+            "Ben.def. ppd-Verzeichnis: ???\nFreigegebenes ppd-Verzeichnis: /usr/share/ppd\n"
+            "ppd-Systemverzeichnis: /usr/share/ppd\n"
+            "Bestehendes Plix PPD Verzeichnis gefunden: \"/usr/share/ppd/zed\".\n");
 }
 
 }  // namespace

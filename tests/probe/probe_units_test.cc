@@ -51,6 +51,35 @@ TEST(VersionNumbers, DigitsScaledToFourDigitsWithoutOverflow) {
   EXPECT_EQ(normalizeVersion(versionDigits("2.4.99999999999999999999999")), 2499);
 }
 
+TEST(VersionSources, EachSourceLineNamesItsVersionOrIsPassedOver) {
+  using S = VersionSource;
+  const std::tuple<S, std::string, std::optional<int>> cases[] = {
+      {S::ServerHeader, "Server: CUPS/2.4 IPP/2.1\r\n", 240}, {S::ServerHeader, "Server: CUPS/14\r\n", 140},
+      {S::ServerHeader, "Server: CUPS\r\n", 0}, {S::ServerHeader, "Server: Apache\r\n", {}},
+      {S::ServerHeader, "X-Server: CUPS-ish\r\n", 0},  // "Server:" and "CUPS" anywhere: the first such line decides
+      {S::ServerHeader, "Server: CUPS/" + std::string(45, '9') + "\r\n", 0},  // beyond an int: no version
+      {S::CupsConfig, "1.5.2\n", 152}, {S::CupsConfig, "", 0},
+      {S::PrintersConf, "# Printer configuration file for CUPS v1.4.3\n", 143},
+      {S::PrintersConf, "# Printer configuration, no number\n", {}}, {S::PrintersConf, "# CUPS v1.4\n", {}},
+      {S::DocIndex, "<HEAD><TITLE>Home - CUPS   1.3.9</TITLE>\n", 139}, {S::DocIndex, "<TITLE>Home</TITLE>\n", {}},
+      {S::TestPage, "%!PS Printed Using CUPS v1.2.2\n", 122}, {S::TestPage, "%!PS\n", {}},
+      {S::Banner, "This page was PRODUCED BY CUPS \tvV 1.2.7 today\n", 127}, {S::Banner, "produced by cups\n", 0},
+      {S::Banner, "made by CUPS 1.2\n", {}},
+  };
+  for (const auto& [source, line, version] : cases) {
+    EXPECT_EQ(versionInLine(source, line), version) << static_cast<int>(source) << " " << line;
+  }
+}
+
+TEST(PrintSystemInLine, EachAttemptsProgramAndNeverTheGrepItself) {
+  const std::tuple<const char*, int, int> cases[] = {
+      {"root 1 0 /usr/sbin/cupsd -l\n", 0, 8}, {"root 1 0 /usr/sbin/cupsd -l\n", 3, 8},
+      {"root 2 1 grep cupsd\n", 0, 0}, {"lp 3 1 /usr/lib/lp/lpsched\n", 1, 1}, {"lp 3 1 /usr/lib/lp/lpsched\n", 0, 0},
+      {"root 4 1 /usr/sbin/lpd\n", 2, 2}, {"root 4 1 /usr/sbin/lpd\n", 1, 0}, {"", 0, 0}, {"cupsd", 4, 0},
+  };
+  for (const auto& [line, attempt, system] : cases) EXPECT_EQ(printSystemInLine(line, attempt), system) << line << attempt;
+}
+
 TEST(HostInfo, SystemNameAndReleaseGiveTheFamilyCode) {
   const std::tuple<const char*, const char*, int> cases[] = {
       {"SunOS", "5.10", 1},   {"SunOS", "5.0", 1},      {"SunOS", "4.1.4", 2},    {"SunOS", "", 2},
