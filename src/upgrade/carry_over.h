@@ -46,6 +46,7 @@ struct IntendedDefault {
 
 // The decisions for one queue.
 struct CarryPlan {
+  std::string queue;
   bool newPpdRead = false;                // false: the new text is no PPD; text is it unchanged
   std::string text;                       // the new PPD with the carried defaults
   std::vector<CarryRow> rows;             // one per old default, in the old PPD's order

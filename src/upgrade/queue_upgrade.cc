@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "base/catalogue.h"
@@ -26,6 +27,22 @@ namespace {
 // Block size of copyFile.
 constexpr size_t kCopyBlock = 40960;
 
+// The status logged for a save or install that failed: what the shell gives for a
+// command that ended with 1, as when these steps ran cp.
+constexpr int kFailedStatus = 256;
+
+bool readWholeFile(const std::string& path, std::string* bytes) {
+  FILE* in = fopen(path.c_str(), "r");
+  if (in == nullptr) return false;
+  char block[16384];
+  size_t n;
+  bytes->clear();
+  while ((n = fread(block, 1, sizeof block, in)) > 0) bytes->append(block, n);
+  bool ok = !ferror(in);
+  fclose(in);
+  return ok;
+}
+
 void removeFile(const std::string& path) {
   if (!path.empty()) (void)unlink(path.c_str());
 }
@@ -35,24 +52,26 @@ void removeFile(const std::string& path) {
 int copyFile(const std::string& source, const std::string& destination) {
   FILE* in = fopen(source.c_str(), "r");
   if (in == nullptr) return 0;
-  FILE* out = fopen(destination.c_str(), "w");
-  if (out == nullptr) {
-    fclose(in);
-    return -1;
-  }
+  FileReplacer out;
+  bool ok = out.open(destination, kKeepMode);
   std::vector<char> block(kCopyBlock);
-  bool ok = true;
-  for (;;) {
+  while (ok) {
     size_t n = fread(block.data(), 1, block.size(), in);
-    if (n > 0 && fwrite(block.data(), 1, n, out) != n) {
-      ok = false;
-      break;
-    }
+    if (n > 0 && !out.write(std::string_view(block.data(), n))) ok = false;
     if (n < block.size()) break;
   }
-  if (ferror(in)) ok = false;
+  if (ok && ferror(in)) {
+    errno = EIO;
+    ok = false;
+  }
   fclose(in);
-  if (fclose(out) != 0) ok = false;
+  int saved = errno;
+  if (ok && !out.commit()) {
+    ok = false;
+    saved = out.error();
+  }
+  if (!ok) out.abandon();
+  errno = saved;
   return ok ? 1 : -1;
 }
 
@@ -72,21 +91,27 @@ std::string savedPpdPath(const std::string& ppdPath, const std::string& queueNam
 
 int savePpdCopy(const std::string& ppdPath, const std::string& queueName) {
   std::string copy = savedPpdPath(ppdPath, queueName);
-  int status = runShell(formatText("%s -f %s %s", commands.cp.c_str(), shellWord(ppdPath).c_str(),
-                                   shellWord(copy).c_str()));
+  // The copy gets the PPD's own mode, as cp gives a new file; whatever stands at its
+  // name (a leftover copy, a planted link) is replaced, never written through.
+  struct stat st;
+  std::string bytes;
+  bool ok = stat(ppdPath.c_str(), &st) == 0 && readWholeFile(ppdPath, &bytes) &&
+            replaceFile(copy, bytes, static_cast<int>(st.st_mode & 0777));
+  int status = ok ? 0 : kFailedStatus;
   logMessage(Msg::Saved, ppdPath.c_str(), copy.c_str(), status);
-  return status == 0 ? 1 : 0;
+  return ok ? 1 : 0;
 }
 
 int installNewPpd(const std::string& ppdPath, const std::string& newFile) {
-  int status = runShell(formatText("%s -f %s %s", commands.cp.c_str(), shellWord(newFile).c_str(),
-                                   shellWord(ppdPath).c_str()));
-  logMessage(Msg::Copied, newFile.c_str(), ppdPath.c_str(), status);
-  return status == 0 ? 1 : 0;
+  int copied = newFile.empty() ? 0 : copyFile(newFile, ppdPath);
+  int reason = errno;
+  logMessage(Msg::Copied, newFile.c_str(), ppdPath.c_str(), copied == 1 ? 0 : kFailedStatus);
+  if (copied < 0) logMessage(Msg::PpdNotInstalled, newFile.c_str(), strerror(reason), ppdPath.c_str());
+  return copied == 1 ? 1 : 0;
 }
 
 int buildNewPpd(const std::string& ppdDir, OptListEntry* options, int optionCount,
-                PListEntry* entry, std::string* outName) {
+                PListEntry* entry, std::string* outName, CarryPlan* plan) {
   outName->clear();
   const char* queue = entry->queueName.c_str();
   logMessage(Msg::Building, queue);
@@ -103,20 +128,20 @@ int buildNewPpd(const std::string& ppdDir, OptListEntry* options, int optionCoun
   std::string input = makeScratchFile("/tmp", "zanin", compressed ? ".gz" : "");
   if (input.empty()) {
     logMessage(Msg::OpenProblem, "/tmp/zaninXXXXXX", queue);
-    return 0;
+    return -1;
   }
   std::string output = makeScratchFile("/tmp", "zanot", "");
   if (output.empty()) {
     removeFile(input);
     logMessage(Msg::OpenProblem, "/tmp/zanotXXXXXX", queue);
-    return 0;
+    return -1;
   }
   // Until the rewrite is complete, a failure removes both working files: an empty or
   // partial output must never reach the queue.
   auto giveUp = [&]() {
     removeFile(input);
     removeFile(output);
-    return 0;
+    return -1;
   };
 
   int copied = copyFile(newPpd, input);
@@ -138,22 +163,20 @@ int buildNewPpd(const std::string& ppdDir, OptListEntry* options, int optionCoun
     input.resize(input.rfind(".gz"));
   }
 
-  FILE* in = fopen(input.c_str(), "r");
-  if (in == nullptr) {
+  std::string text;
+  if (!readWholeFile(input, &text)) {
     logMessage(Msg::OpenProblem, input.c_str(), queue);
     return giveUp();
   }
   FILE* out = fopen(output.c_str(), "w");
   if (out == nullptr) {
-    fclose(in);
     logMessage(Msg::OpenProblem, output.c_str(), queue);
     return giveUp();
   }
 
-  processNewPPD(in, out, options, optionCount);
+  *plan = processNewPPD(entry->queueName, text, options, optionCount);
 
-  bool complete = !ferror(in) && !ferror(out);
-  fclose(in);
+  bool complete = fwrite(plan->text.data(), 1, plan->text.size(), out) == plan->text.size();
   if (fclose(out) != 0) complete = false;
   if (!complete) {
     logMessage(Msg::WriteProblem, output.c_str(), queue);
@@ -162,7 +185,7 @@ int buildNewPpd(const std::string& ppdDir, OptListEntry* options, int optionCoun
   removeFile(input);
   *outName = output;
   logMessage(Msg::NewPpdMade, queue, output.c_str());
-  return 0;
+  return 1;
 }
 
 int processPrinterConfig(const std::string& queueName) {
@@ -205,6 +228,25 @@ int processPrinterConfig(const std::string& queueName) {
   return 1;
 }
 
+namespace {
+
+// Checks the installed PPD of `queue` against the plan; each mismatch gets a line.
+void verifyInstalledPpd(const std::string& queue, const std::string& ppdPath, CarryPlan* plan) {
+  std::vector<CarryRow> mismatches;
+  if (verifyCarryOver(ppdPath, plan, &mismatches) < 0) {
+    logMessage(Msg::CarryUnverified, queue.c_str(), ppdPath.c_str());
+    return;
+  }
+  for (const CarryRow& row : mismatches) {
+    std::string intended;
+    for (const IntendedDefault& want : plan->intended)
+      if (want.keyword == row.option) intended = want.choice;
+    logMessage(Msg::CarryMismatch, queue.c_str(), row.option.c_str(), row.nowChoice.c_str(), intended.c_str());
+  }
+}
+
+}  // namespace
+
 int upgradeQueues(const std::string& ppdDir, PListEntry* head, int count, int ask) {
   OptListEntry* options = newOptListEntry();
   if (options == nullptr) {
@@ -212,13 +254,19 @@ int upgradeQueues(const std::string& ppdDir, PListEntry* head, int count, int as
     return 0;
   }
   options->next = options->prev = options;
+  std::vector<CarryRow>& rows = carryOverRows();
 
   PListEntry* entry = head;
   for (int i = 0; i < count && entry != nullptr; ++i, entry = entry->next) {
     if (ask) {
       int answer = askYesNoAllBreak(formatMessage(Msg::AskUpgradeQueue, entry->queueName.c_str()));
-      if (answer == ANSWER_NO) continue;
+      if (answer == ANSWER_NO) {
+        rows.push_back(notUpgradedRow(entry->queueName, "declined"));
+        continue;
+      }
       if (answer == ANSWER_BREAK) {
+        for (; i < count && entry != nullptr; ++i, entry = entry->next)
+          rows.push_back(notUpgradedRow(entry->queueName, "stopped"));
         delete options;
         return 1;
       }
@@ -231,16 +279,30 @@ int upgradeQueues(const std::string& ppdDir, PListEntry* head, int count, int as
     collectDefaults(entry->ppdPath, options, &optionCount);
     int saved = savePpdCopy(entry->ppdPath, entry->queueName);
     std::string newPpd;
-    buildNewPpd(ppdDir, options, optionCount, entry, &newPpd);
+    CarryPlan plan;
+    int built = buildNewPpd(ppdDir, options, optionCount, entry, &newPpd, &plan);
     // The saved copy is the only other copy of the queue's settings: without it the
     // queue's PPD is not overwritten.
+    int installed = 0;
     if (saved) {
-      installNewPpd(entry->ppdPath, newPpd);
+      installed = installNewPpd(entry->ppdPath, newPpd);
     } else {
       logMessage(Msg::NotInstalledUnsaved, entry->queueName.c_str(), entry->ppdPath.c_str(),
                  savedPpdPath(entry->ppdPath, entry->queueName).c_str());
     }
     removeFile(newPpd);
+    if (built == 0) {
+      rows.push_back(notUpgradedRow(entry->queueName, "no-new-ppd"));
+    } else if (built < 0) {
+      rows.push_back(notUpgradedRow(entry->queueName, "build-failed"));
+    } else if (!saved) {
+      rows.push_back(notUpgradedRow(entry->queueName, "save-failed"));
+    } else if (!installed) {
+      rows.push_back(notUpgradedRow(entry->queueName, "install-failed"));
+    } else {
+      verifyInstalledPpd(entry->queueName, entry->ppdPath, &plan);
+      rows.insert(rows.end(), plan.rows.begin(), plan.rows.end());
+    }
     processPrinterConfig(entry->queueName);
     freeOptList(options);
   }

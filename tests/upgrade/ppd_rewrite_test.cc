@@ -13,6 +13,7 @@
 
 #include "base/settings.h"
 #include "sandbox/sandbox.h"
+#include "upgrade/carry_over.h"
 #include "upgrade/model_table.h"
 #include "upgrade/ppd_defaults.h"
 #include "upgrade/printer_scan.h"
@@ -35,32 +36,9 @@ struct ScratchDir {
 
 struct OptionList {
   OptListEntry head;
-  int count = 0;
-  explicit OptionList(std::initializer_list<std::pair<const char*, const char*>> options = {}) {
-    head.next = head.prev = &head;
-    for (auto& [keyword, choice] : options) {
-      OptListEntry* e = newOptListEntry();
-      e->keyword = keyword;
-      e->choice = choice;
-      e->index = ++count;
-      addOptList(&head, e);
-    }
-  }
+  OptionList() { head.next = head.prev = &head; }
   ~OptionList() { freeOptList(&head); }
 };
-
-std::string rewrite(const std::string& ppd, OptionList& options) {
-  FILE* in = fmemopen(const_cast<char*>(ppd.data()), ppd.size(), "r");
-  char* text = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&text, &size);
-  processNewPPD(in, out, &options.head, options.count);
-  fclose(in);
-  fclose(out);
-  std::string result(text, size);
-  free(text);
-  return result;
-}
 
 // `text` with each `from` replaced by its `to` (each must occur once).
 std::string edited(std::string text, std::vector<std::pair<std::string, std::string>> edits) {
@@ -72,63 +50,97 @@ std::string edited(std::string text, std::vector<std::pair<std::string, std::str
   return text;
 }
 
-const char kNewPpd[] =
-    "*PPD-Adobe: \"4.3\"\n"
-    "*DefaultPageSize: A4\n"                                  // before any block
-    "*OpenUI *PageSize/Media Size: PickOne\n"
-    "*DefaultPageSize: A4\n"
-    "*PageSize A4/A4: \"<</PageSize[595 842]>>setpagedevice\"\n"
-    "*CloseUI: *PageSize\n"
-    "*DefaultImageableArea: A4\n"                             // between blocks
-    "*OpenUI *ColorModel/Color: PickOne\n"
-    "*DefaultColorSep: ProcessBlack.Dot\n"
-    "*DefaultColorModel: Gray trailing words\n"
-    "*ColorModel Default/Printer Default: \"\"\n"             // a choice named Default
-    "*CloseUI: *ColorModel\n"
-    "*JCLOpenUI *JCLToner/Toner Save: PickOne\n"
-    "*DefaultJCLToner: Off\n"
-    "*JCLCloseUI: *JCLToner\n"
-    "*OpenUI *Resolution/Resolution: PickOne\n"
-    "*DefaultResolution:600dpi\n"
-    "*CloseUI: *Resolution\n"
-    "*OpenUI *Duplex/2-Sided: PickOne\n"
-    "*DefaultDuplex: None\n"
-    "*CloseUI: *Duplex\n";
+// Options of the new PPDs below, after a minimal head; `$` stands for the line ending.
+const char kHead[] = "*PPD-Adobe: \"4.3\"$";
+const char kTray[] = "*OpenUI *Tray/Tray: PickOne$*DefaultTray: A$*Tray A: \"a\"$*Tray B: \"b\"$*CloseUI: *Tray$";
+const char kSize[] =
+    "*OpenUI *PageSize: PickOne$*DefaultPageSize: A4$*PageSize A4: \"a\"$*PageSize Letter: \"l\"$"
+    "*CloseUI: *PageSize$";
 
-TEST(ProcessNewPpd, BlockDefaultsTakeTheOldChoicesAndEverythingElsePassesThrough) {
-  // Without old choices (or with an empty one) the block defaults keep their own values.
-  std::string own = edited(kNewPpd, {{"Gray trailing words", "Gray"}, {":600dpi", ": 600dpi"}});
-  OptionList none, empty({{"Duplex", ""}});
-  EXPECT_EQ(rewrite(kNewPpd, none), own);
-  EXPECT_EQ(rewrite(kNewPpd, empty), own);
-  OptionList options({{"PageSize", "Letter"},
-                      {"ImageableArea", "Letter"},
-                      {"ColorModel", "CMYK"},
-                      {"JCLToner", "On"},
-                      {"PageSize", "Legal"},    // the first of two decides
-                      {"Duplex", "Fantasy"}});  // the last one, and not offered
-  EXPECT_EQ(rewrite(kNewPpd, options),
-            edited(own, {{"PickOne\n*DefaultPageSize: A4", "PickOne\n*DefaultPageSize: Letter"},
-                         {"ColorModel: Gray", "ColorModel: CMYK"},
-                         {"Duplex: None", "Duplex: Fantasy"}}));
+std::string withEnding(std::string text, const std::string& ending) {
+  for (size_t at; (at = text.find('$')) != std::string::npos;) text.replace(at, 1, ending);
+  return text;
 }
 
-TEST(ParseDefaultLine, SplitsKeywordAndValueAsTheRewriteNeedsThem) {
-  auto parse = [](const std::string& line) {
-    std::string keyword, value;
-    return parseDefaultLine(line, &keyword, &value) ? keyword + "=" + value : "-";
+// Each case: the old defaults, the new PPD (after kHead), the new PPD expected after the
+// carry-over, and the rows "option old now outcome".
+struct RewriteCase {
+  const char* what;
+  std::vector<OldDefault> old;
+  std::string in, out;
+  std::vector<std::string> rows;
+};
+
+TEST(CarryOver, EveryChoiceTheNewPpdOffersIsCarriedAndNothingElseChanges) {
+  const std::string tray = kTray, size = kSize;
+  const std::string trayB = edited(tray, {{"Tray: A", "Tray: B"}});
+  const std::string custom = size + "*CustomPageSize True: \"pop\"$";
+  const std::vector<RewriteCase> cases = {
+      {"JCL block",
+       {{"JCLToner", "On"}},
+       "*JCLOpenUI *JCLToner: PickOne$*DefaultJCLToner: Off$*JCLToner Off: \"o\"$*JCLToner On: \"n\"$*JCLCloseUI: *JCLToner$",
+       "*JCLOpenUI *JCLToner: PickOne$*DefaultJCLToner: On$*JCLToner Off: \"o\"$*JCLToner On: \"n\"$*JCLCloseUI: *JCLToner$",
+       {"JCLToner On On carried"}},
+      {"default lines before and after the block, case of keyword and choice",
+       {{"tray", "b"}, {"Tray", "A"}},
+       "*DefaultTray: A$" + tray + "*DefaultTRAY: A trailing words$",
+       "*DefaultTray: B$" + trayB + "*DefaultTRAY: B$",
+       {"tray b B carried"}},
+      {"custom size offered, not offered; a choice and an option gone",
+       {{"PageSize", "Custom.402x773"}, {"Tray", "C"}, {"Gone", "X"}},
+       custom + tray, edited(custom, {{"Size: A4", "Size: Custom.402x773"}}) + tray,
+       {"PageSize Custom.402x773 Custom.402x773 carried", "Tray C A kept-new-default:choice-gone",
+        "Gone X - kept-new-default:option-gone"}},
+      {"custom size not offered", {{"PageSize", "Custom.402x773"}}, size, size,
+       {"PageSize Custom.402x773 A4 kept-new-default:custom-not-offered"}},
+      {"comments and quoted values are never statements, a sub-group option is one",
+       {{"Tray", "B"}, {"Sub", "False"}},
+       "*%*OpenUI *Tray: PickOne$*%*DefaultTray: A$*% *DefaultTray: A$*Note: \"x$*DefaultTray: A$\"$" + tray +
+           "*OpenGroup: G$*OpenSubGroup: S$*OpenUI *Sub: Boolean$*DefaultSub: True$*Sub True: \"\"$"
+           "*Sub False: \"\"$*CloseUI: *Sub$*CloseSubGroup: S$*CloseGroup: G$",
+       "*%*OpenUI *Tray: PickOne$*%*DefaultTray: A$*% *DefaultTray: A$*Note: \"x$*DefaultTray: A$\"$" + trayB +
+           "*OpenGroup: G$*OpenSubGroup: S$*OpenUI *Sub: Boolean$*DefaultSub: False$*Sub True: \"\"$"
+           "*Sub False: \"\"$*CloseUI: *Sub$*CloseSubGroup: S$*CloseGroup: G$",
+       {"Tray B B carried", "Sub False False carried"}},
+      {"an option without a default line gets one; a NUL in a comment stays",
+       {{"Tray", "B"}},
+       std::string("*% a\0b$", 7) + edited(tray, {{"*DefaultTray: A$", ""}}),
+       std::string("*% a\0b$", 7) + edited(tray, {{"PickOne$*DefaultTray: A$", "PickOne$*DefaultTray: B$"}}),
+       {"Tray B B carried"}},
+      {"a line too long for the PPD library: nothing is rewritten", {{"Tray", "B"}},
+       "*% " + std::string(300, 'x') + "$" + tray, "*% " + std::string(300, 'x') + "$" + tray,
+       {"Tray B - kept-new-default:option-gone"}},
   };
-  EXPECT_EQ(parse("*DefaultResolution:600dpi\n"), "*Resolution=600dpi");
-  EXPECT_EQ(parse("*DefaultPageSize: Letter more words\n"), "*PageSize=Letter");
-  EXPECT_EQ(parse("*DefaultPageSize:   A4\r\n"), "*PageSize=A4");
-  EXPECT_EQ(parse("*DefaultDuplex: \tNone\n"), "*Duplex=\tNone");
-  EXPECT_EQ(parse("*DefaultDuplex:\n"), "*Duplex=");
-  EXPECT_EQ(parse("*DefaultDuplex\n"), "*Duplex\n=");
-  EXPECT_EQ(parse("*DefaultColorSep: ProcessBlack.Dot\n"), "-");
-  EXPECT_EQ(parse("*PageSize Default/Printer Default: \"\"\n"), "-");
-  // Overlong keyword and value stop at their buffers.
-  EXPECT_EQ(parse("*Default" + std::string(120, 'K') + ": " + std::string(120, 'V') + "\n"),
-            "*" + std::string(78, 'K') + "=" + std::string(79, 'V'));
+  ScratchDir dir;
+  for (const RewriteCase& c : cases) {
+    for (const std::string ending : {"\n", "\r\n", "\r"}) {
+      std::string in = withEnding(kHead + c.in, ending);
+      CarryPlan plan = planCarryOver("q", c.old, in);
+      EXPECT_EQ(plan.text, withEnding(kHead + c.out, ending)) << c.what;
+      std::vector<CarryRow> mismatches;
+      EXPECT_EQ(verifyCarryOver(dir.file("v.ppd", plan.text), &plan, &mismatches), plan.newPpdRead ? 0 : -1) << c.what;
+      std::vector<std::string> rows;
+      for (const CarryRow& r : plan.rows) rows.push_back(r.option + " " + r.oldChoice + " " + r.nowChoice + " " + outcomeText(r));
+      EXPECT_EQ(rows, c.rows) << c.what;
+    }
+  }
+  // An installed PPD that does not have the intended choice in effect.
+  CarryPlan plan = planCarryOver("q", {{"Tray", "B"}}, withEnding(kHead + tray + size, "\n"));
+  std::vector<CarryRow> mismatches;
+  EXPECT_EQ(verifyCarryOver(dir.file("m.ppd", edited(plan.text, {{"PageSize: A4", "PageSize: Gone"}})), &plan,
+                            &mismatches), 1);
+  ASSERT_EQ(mismatches.size(), 1u);
+  EXPECT_EQ(mismatches[0].option + " " + mismatches[0].nowChoice + " " + outcomeText(mismatches[0]), "PageSize - mismatch");
+
+  // The report: header, rows with escaped fields, summary.
+  plan.rows.push_back(notUpgradedRow("a\tb", "no-new-ppd"));
+  EXPECT_EQ(formatCarryReport(plan.rows),
+            "queue\toption\told\tnow\toutcome\n"
+            "q\tTray\tB\tB\tcarried\n"
+            "q\tPageSize\t-\t-\tmismatch\n"
+            "a\\tb\t-\t-\t-\tnot-upgraded:no-new-ppd\n"
+            "summary\trows=3\tcarried=1\tkept-new-default:choice-gone=0\tkept-new-default:option-gone=0\t"
+            "kept-new-default:custom-not-offered=0\tmismatch=1\tnot-upgraded=1\n");
 }
 
 TEST(CollectDefaults, TakesEachOptionWhoseDefaultNamesOneOfItsChoicesInOrder) {
@@ -146,6 +158,14 @@ TEST(CollectDefaults, TakesEachOptionWhoseDefaultNamesOneOfItsChoicesInOrder) {
   for (OptListEntry* e = list.head.next; e != &list.head; e = e->next)
     got.push_back(e->keyword + "=" + e->choice + "#" + std::to_string(e->index));
   EXPECT_EQ(got, (std::vector<std::string>{"PageSize=Letter#1", "PageRegion=A4#2", "Resolution=600dpi#3"}));
+  // Custom values the option takes, and options of sub-groups, are chosen defaults too.
+  std::vector<OldDefault> defaults;
+  ASSERT_TRUE(readOldDefaults(dir.file("sub.ppd", withEnding(kHead + edited(kSize, {{"Size: A4", "Size: Custom.402x773"}}) +
+      "*CustomPageSize True: \"pop\"$*OpenGroup: G$*OpenSubGroup: S$" + kTray + "*CloseSubGroup: S$*CloseGroup: G$",
+      "\n")), &defaults));
+  std::string all;
+  for (const OldDefault& d : defaults) all += d.keyword + "=" + d.choice + " ";
+  EXPECT_EQ(all, "PageSize=Custom.402x773 Tray=A ");
 
   // A file that is no PPD, and a missing one: an empty list, the count left as it was.
   std::string broken = dir.file("broken.ppd", "this is not a PPD\n");
