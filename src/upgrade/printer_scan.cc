@@ -2,8 +2,6 @@
 
 #include <dirent.h>
 
-#include <cups/file.h>
-
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -15,14 +13,12 @@
 #include "base/update_log.h"
 #include "install/manifest.h"
 #include "ppdloc/ppd_dirs.h"
+#include "upgrade/candidate_index.h"
 
 namespace {
 
 // The scan looks for the marker and the model line in the first lines of a queue PPD only.
 constexpr int kScanLines = 30;
-
-constexpr const char* kModelKey = "*ModelName:";
-constexpr const char* kVersionKey = "*% Plix version:";
 
 const char* pdlLabel(int kind) {
   switch (kind) {
@@ -46,84 +42,45 @@ bool joinPath(const std::string& dir, const char* name, std::string* path) {
   return true;
 }
 
+void reportUnreadable(const std::string& path) {
+  fputs(formatMessage(Msg::CannotOpenPpd, path.c_str()).c_str(), stderr);
+  fflush(stderr);
+}
+
 void trimSpacesAndNewlines(std::string* text) {
   while (!text->empty() && (text->back() == ' ' || text->back() == '\n')) text->pop_back();
 }
 
 }  // namespace
 
-bool parseModelNameLine(const std::string& line, int* pdlKind, int* modelId, std::string* model) {
-  size_t key = line.find(kModelKey);
-  if (key == std::string::npos) return false;
-
-  // The PDL window: the eight characters before the line's last one (its newline when
-  // the reader keeps it). The key alone is longer than nine characters.
-  std::string window = line.substr(line.size() - 9, 8);
-
-  size_t start = key + strlen(kModelKey);
-  while (start < line.size() && line[start] == ' ') ++start;
-  std::string text = line.substr(start);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-
-  if (contains(window, " PCL")) *pdlKind = 2;
-  else if (contains(window, " PXL")) *pdlKind = 3;
-  else if (contains(window, " PS")) *pdlKind = 1;
-  else *pdlKind = 0;
-
-  int row = findModelRow(text);
-  if (row < 0) return false;
-  *modelId = modelTable[row].id;
-  *model = fitText(text);
-  return true;
-}
-
-int ppdVersionDigit(const std::string& line) {
-  size_t key = line.find(kVersionKey);
-  if (key == std::string::npos) return -1;
-  size_t pos = key + strlen(kVersionKey);
-  while (pos < line.size() && line[pos] == ' ') ++pos;
-  if (pos < line.size() && line[pos] >= '0' && line[pos] <= '9') return line[pos] - '0';
-  return -1;
-}
-
 bool readPpdModel(const std::string& path, int* pdlKind, int* modelId, std::string* model) {
-  cups_file_t* file = cupsFileOpen(path.c_str(), "r");
-  if (file == nullptr) {
-    fputs(formatMessage(Msg::CannotOpenPpd, path.c_str()).c_str(), stderr);
-    fflush(stderr);
-    return false;
-  }
-  char buffer[256];
-  bool found = false;
-  while (!found && cupsFileGets(file, buffer, sizeof buffer) != nullptr)
-    found = parseModelNameLine(buffer, pdlKind, modelId, model);
-  cupsFileClose(file);
-  return found;
+  PpdHead head;
+  int state = readCandidateHead(path, &head);
+  if (state < 0) reportUnreadable(path);
+  if (state <= 0) return false;
+  *pdlKind = head.pdlKind;
+  *modelId = head.modelId;
+  *model = head.model;
+  return true;
 }
 
 int findNewPpd(const std::string& directory, const PListEntry* entry, int pdlKind, int modelId,
                std::string* path) {
   logMessage(Msg::PpdDirectory, directory.c_str());
-  if (!isDirectory(directory)) return 0;
-  DIR* dir = opendir(directory.c_str());
-  if (dir == nullptr) return 0;
-  int found = 0;
-  while (struct dirent* d = readdir(dir)) {
-    if (strcmp(d->d_name, ".") == 0 || strcmp(d->d_name, "..") == 0) continue;
-    std::string candidate;
-    if (!joinPath(directory, d->d_name, &candidate)) continue;
-    int kind = 0;
-    int id = 0;
-    std::string model;
-    if (!readPpdModel(candidate, &kind, &id, &model)) continue;
-    if (startsWith(model, entry->modelName) && id == modelId && kind == pdlKind) {
-      *path = candidate;
-      found = 1;
-      break;
+  const std::vector<Candidate>* candidates = indexedCandidates(directory);
+  if (candidates == nullptr) return 0;
+  // As a search that opens the candidates in turn: each one not opened up to the first
+  // match is reported, every time.
+  for (const Candidate& candidate : *candidates) {
+    if (candidate.state < 0) reportUnreadable(candidate.path);
+    if (candidate.state <= 0) continue;
+    const PpdHead& head = candidate.head;
+    if (startsWith(head.model, entry->modelName) && head.modelId == modelId && head.pdlKind == pdlKind) {
+      *path = candidate.path;
+      return 1;
     }
   }
-  closedir(dir);
-  return found;
+  return 0;
 }
 
 int scanInstalledPrinters(PListEntry* head, int* count) {
@@ -142,24 +99,12 @@ int scanInstalledPrinters(PListEntry* head, int* count) {
       if (file == nullptr) continue;
 
       std::string line;
-      std::string model;
-      bool haveModel = false;
-      int pdlKind = 0;
-      int modelId = 0;
-      int version = -1;
-      for (int n = 0; n < kScanLines && !(haveModel && version > 0) && readPiece(file, &line); ++n) {
-        if (!haveModel) {
-          int kind = 0;
-          haveModel = parseModelNameLine(line, &kind, &modelId, &model);
-          if (haveModel) pdlKind = kind;
-        }
-        if (version <= 0) {
-          int digit = ppdVersionDigit(line);
-          if (digit > 0) version = digit;
-        }
-      }
+      PpdHead facts;
+      facts.wantVersion = true;
+      bool done = false;
+      for (int n = 0; n < kScanLines && !done && readPiece(file, &line); ++n) done = scanHeadLine(line, &facts);
       fclose(file);
-      if (!haveModel || version != 1 || pdlKind == 0) continue;
+      if (!facts.haveModel || facts.version != 1 || facts.pdlKind == 0) continue;
 
       PListEntry* entry = head;
       if (*count > 0) {
@@ -167,11 +112,11 @@ int scanInstalledPrinters(PListEntry* head, int* count) {
         if (entry == nullptr) break;
       }
       std::string name = d->d_name;
-      entry->modelName = model;
+      entry->modelName = facts.model;
       entry->ppdPath = path;
       entry->queueName = fitText(name.substr(0, name.find(".ppd")), kQueueNameMax);
-      entry->modelId = modelId;
-      entry->pdlKind = pdlKind;
+      entry->modelId = facts.modelId;
+      entry->pdlKind = facts.pdlKind;
       entry->index = *count;
       if (*count > 0) addPList(head, entry);
       ++*count;
@@ -231,15 +176,16 @@ int readInfoPrinters(unsigned kind, PListEntry* head) {
 
   freePListTail(head);
   int taken = 0;
-  while (readPiece(file, &line)) {
+  while (readWholeLine(file, &line)) {
     trimSpacesAndNewlines(&line);
     if (line == "%%ZANBLOCK_PRINTERS_END") break;
+    if (!takeInfoQueueName(line)) continue;
     PListEntry* entry = head;
     if (taken > 0) {
       entry = new (std::nothrow) PListEntry();
       if (entry == nullptr) break;
     }
-    entry->queueName = fitText(line, kQueueNameMax);
+    entry->queueName = line;
     entry->index = taken;
     entry->pdlKind = 0;
     if (taken > 0) addPList(head, entry);

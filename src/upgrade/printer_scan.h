@@ -5,22 +5,19 @@
 #include <string>
 
 #include "upgrade/model_table.h"
+#include "upgrade/ppd_head.h"
 #include "upgrade/printer_list.h"
 
 // Fills the list from the CUPS ppd directory; 1 when at least one queue was found.
 int scanInstalledPrinters(PListEntry* head, int* count);
 
-// The model text of a "*ModelName:" line (none -> false); sets pdlKind, and modelId
-// when a table row matches.
-bool parseModelNameLine(const std::string& line, int* pdlKind, int* modelId, std::string* model);
-
-// The digit after "*% Plix version:", or -1.
-int ppdVersionDigit(const std::string& line);
-
-// The model of a PPD file (plain or gzip); false when none or not readable.
+// The model of a PPD file (plain or gzip); false when none or not readable (message 45
+// on standard error).
 bool readPpdModel(const std::string& path, int* pdlKind, int* modelId, std::string* model);
 
-// The new PPD in `directory` for `entry`; 1 found (path set), 0 not found.
+// The new PPD in `directory` for `entry`; 1 found (path set), 0 not found. Logs message
+// 44; a candidate that cannot be opened before the match gives message 45 on standard
+// error. Answers from the candidate index, so each candidate is read once per run.
 int findNewPpd(const std::string& directory, const PListEntry* entry, int pdlKind, int modelId,
                std::string* path);
 

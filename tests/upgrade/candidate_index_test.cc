@@ -1,0 +1,181 @@
+// The scan of a PPD's head over lines in memory, and the candidate index against the
+// search that opens every candidate in turn, over two scratch directories.
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cups/file.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/catalogue.h"
+#include "base/update_log.h"
+#include "upgrade/candidate_index.h"
+#include "upgrade/model_table.h"
+#include "upgrade/printer_scan.h"
+
+namespace {
+
+int idOf(const char* row) { return modelTable[findModelRow(row)].id; }
+
+TEST(HeadScan, FirstKnownModelFirstMarkerAboveZeroAndWhereTheScanStops) {
+  const std::string laser = "*ModelName: \"Orvex LaserPro 4200 PCL\"\n";
+  struct Case {
+    bool wantVersion;
+    std::vector<std::string> lines;
+    size_t taken;  // lines examined until nothing more was needed
+    const char* model;
+    int kind;
+    const char* row;
+    int version;
+  } cases[] = {
+      // The queue scan: an unknown model is passed over; stops once model and marker are known.
+      {true, {"*% Plix version: 1\n", "*ModelName: \"Zeta 9 PCL\"\n", laser, "*% x\n"}, 3,
+       "\"Orvex LaserPro 4200 PCL\"", 2, "LaserPro 4200", 1},
+      // Markers 0 and none do not count; the first digit above 0 does, even a 2.
+      {true, {laser, "*% Plix version: 0\n", "*% Plix version:\n", "*% Plix version:2\n", "*% Plix version: 1\n"}, 4,
+       "\"Orvex LaserPro 4200 PCL\"", 2, "LaserPro 4200", 2},
+      // The first known model wins even when its window gives no kind.
+      {true, {"*ModelName: \"Orvex LaserPro 4200 PCL 6 Series\"\n", laser}, 2,
+       "\"Orvex LaserPro 4200 PCL 6 Series\"", 0, "LaserPro 4200", -1},
+      // A candidate needs no marker; lines come without their ending from its reader.
+      {false, {"*PPD-Adobe: \"4.3\"", "*ModelName: \"Orvex ColorPage 7350 PS\"", laser}, 2,
+       "\"Orvex ColorPage 7350 PS\"", 1, "ColorPage 7350", -1},
+      {false, {"*ModelName: \"Orvex OfficeLine 2600 PXL\"\r"}, 1, "\"Orvex OfficeLine 2600 PXL\"", 3,
+       "OfficeLine 2600", -1},
+      {false, {"*% Plix version: 1\n", "*NickName: \"Orvex LaserPro 4200 PS\"\n"}, 2, "", 0, nullptr, -1},
+  };
+  for (const Case& c : cases) {
+    PpdHead head;
+    head.wantVersion = c.wantVersion;
+    size_t taken = 0;
+    while (taken < c.lines.size() && !scanHeadLine(c.lines[taken++], &head)) {}
+    EXPECT_EQ(taken, c.taken) << c.lines[0];
+    EXPECT_EQ(head.haveModel, c.row != nullptr) << c.lines[0];
+    EXPECT_EQ(head.model, c.model);
+    EXPECT_EQ(head.pdlKind, c.kind) << c.lines[0];
+    EXPECT_EQ(head.modelId, c.row ? idOf(c.row) : 0) << c.lines[0];
+    EXPECT_EQ(head.version, c.version) << c.lines[0];
+  }
+}
+
+struct ScratchDir {
+  std::string path = [] {
+    std::string pattern = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/index_test.XXXXXX";
+    return std::string(mkdtemp(pattern.data()) ? pattern : "");
+  }();
+  ~ScratchDir() { std::filesystem::remove_all(path); }
+  // A small product PPD of `model` (gzip-compressed when the name ends in ".gz").
+  void ppd(const std::string& name, const std::string& model) const {
+    cups_file_t* file = cupsFileOpen((path + "/" + name).c_str(), name.ends_with(".gz") ? "w9" : "w");
+    ASSERT_NE(file, nullptr);
+    cupsFilePrintf(file, "*PPD-Adobe: \"4.3\"\n*%% Plix version: 1\n*ModelName: \"Orvex %s\"\n", model.c_str());
+    cupsFileClose(file);
+  }
+};
+
+// The search as it was before the index: every entry opened in directory order until the match.
+int literalSearch(const std::string& directory, const PListEntry& entry, std::string* path) {
+  logMessage(Msg::PpdDirectory, directory.c_str());
+  DIR* dir = opendir(directory.c_str());
+  if (dir == nullptr) return 0;
+  int found = 0;
+  while (struct dirent* d = readdir(dir)) {
+    std::string candidate = directory + "/" + d->d_name;
+    int kind = 0, id = 0;
+    std::string model;
+    if (strcmp(d->d_name, ".") != 0 && strcmp(d->d_name, "..") != 0 &&
+        readPpdModel(candidate, &kind, &id, &model) && model.starts_with(entry.modelName) &&
+        id == entry.modelId && kind == entry.pdlKind) {
+      *path = candidate;
+      found = 1;
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
+}
+
+// Searches the two directories in turn, as the lookup and the build do; the result, the
+// path found and everything logged (the log is not open, so all goes to standard error).
+using Search = int (*)(const std::string&, const PListEntry&, std::string*);
+std::string searchBoth(Search search, const std::string& first, const std::string& second,
+                       const PListEntry& entry) {
+  std::string path;
+  testing::internal::CaptureStderr();
+  int found = search(first, entry, &path) || search(second, entry, &path);
+  return std::to_string(found) + " " + path + "\n" + testing::internal::GetCapturedStderr();
+}
+
+TEST(CandidateIndex, GivesTheResultAndTheLinesOfTheSearchThatOpensEveryCandidate) {
+  ScratchDir a, b;
+  const char* rows[] = {"LaserPro 4200", "ColorPage 7350", "OfficeLine 2600", "LaserPro 1100",
+                        "LaserPro 2100", "LaserPro 1400", "LaserPro 2200", "LaserPro 1250"};
+  std::vector<std::string> models;
+  for (const char* row : rows)
+    for (const char* kind : {" PCL", " PS", " PXL"}) models.push_back(std::string(row) + kind);
+  for (size_t i = 0; i < models.size(); ++i) a.ppd("m" + std::to_string(i) + ".ppd", models[i]);
+  // Duplicates (plain and compressed), a model only in a compressed file, a file
+  // without a model, a directory, links that cannot be opened; the second directory
+  // has a model of its own, a duplicate of the first one's and a link of its own.
+  for (int i : {0, 4, 23}) a.ppd("dup" + std::to_string(i) + ".ppd", models[i]);
+  a.ppd("dup1.ppd.gz", models[1]);
+  a.ppd("only.ppd.gz", "LaserPro 4200 DN PCL");
+  std::ofstream(a.path + "/readme.txt") << "no model here\n";
+  std::filesystem::create_directory(a.path + "/sub");
+  for (const char* link : {"gone.ppd", "gone2.ppd"}) symlink("/nowhere/gone.ppd", (a.path + "/" + link).c_str());
+  b.ppd("second.ppd", "LaserPro 1200 PS");
+  b.ppd("dup2.ppd", models[2]);
+  symlink("/nowhere/gone.ppd", (b.path + "/gone.ppd").c_str());
+  // The product PPDs in directory order; the last one is given a model of its own (written
+  // in place, so the order stays), so that one search walks the whole first directory.
+  std::vector<std::string> order;
+  for (const auto& e : std::filesystem::directory_iterator(a.path))
+    if (e.is_regular_file() && !e.is_symlink() && e.path().string().find(".ppd") != std::string::npos)
+      order.push_back(e.path().filename());
+  a.ppd(order.back(), "LaserPro 1200 MFP PXL");
+  models.insert(models.end(), {"LaserPro 4200 DN PCL", "LaserPro 1200 PS", "LaserPro 1400 Plus PS", "LaserPro 1200 MFP PXL"});
+
+  // A queue for every model (the last one found nowhere), and one named by a prefix of it.
+  std::vector<PListEntry> queues;
+  for (const std::string& model : models) {
+    PListEntry queue;
+    queue.modelName = "\"Orvex " + model + "\"";
+    queue.modelId = idOf(model.c_str());
+    queue.pdlKind = model.ends_with(" PCL") ? 2 : model.ends_with(" PXL") ? 3 : 1;
+    queues.push_back(queue);
+    queue.modelName.resize(queue.modelName.size() - 5);
+    queues.push_back(queue);
+  }
+
+  resetCandidateIndex();
+  Search indexed = [](const std::string& d, const PListEntry& e, std::string* p) { return findNewPpd(d, &e, e.pdlKind, e.modelId, p); };
+  std::vector<std::string> answers;
+  std::string all;
+  for (const PListEntry& queue : queues) {
+    answers.push_back(searchBoth(indexed, a.path, b.path, queue));
+    EXPECT_EQ(answers.back(), searchBoth(literalSearch, a.path, b.path, queue)) << queue.modelName;
+    all += answers.back();
+  }
+  // The cases the world was made for did occur: matches first and last in directory order,
+  // in a compressed file and in the second directory; not found; unreadable heads reported.
+  for (const std::string& end : {order.front(), order.back()})
+    EXPECT_NE(all.find("1 " + a.path + "/" + end + "\n"), std::string::npos) << end;
+  EXPECT_NE(all.find("1 " + a.path + "/only.ppd.gz\n"), std::string::npos);
+  EXPECT_NE(all.find("1 " + b.path + "/second.ppd\n"), std::string::npos);
+  EXPECT_NE(all.find("0 \n"), std::string::npos);
+  EXPECT_NE(all.find("K\366nnte '" + b.path + "/gone.ppd' nicht \366ffnen!\n"), std::string::npos);
+
+  // Later searches answer from memory: the files are no longer read.
+  std::filesystem::remove_all(a.path + "/m0.ppd");
+  for (size_t i = 0; i < queues.size(); ++i) EXPECT_EQ(searchBoth(indexed, a.path, b.path, queues[i]), answers[i]);
+  resetCandidateIndex();
+}
+
+}  // namespace
