@@ -106,7 +106,7 @@ SandboxResult Sandbox::run(const std::string& script) {
     std::ofstream file(scriptPath, std::ios::binary);
     file << script;
   }
-  std::string command = "PLIX_SETUP=" + shellQuoted(builtSetup()) + " PLIX_PRODUCT=" + shellQuoted(builtProduct()) +
+  std::string command = std::string(hostTrees_ ? "SBX_HOST_TREES=1 " : "") + "PLIX_SETUP=" + shellQuoted(builtSetup()) + " PLIX_PRODUCT=" + shellQuoted(builtProduct()) +
                         " PLIX_SRC=" + shellQuoted(PLIX_SOURCE_DIR) + " PLIX_BUILD=" + shellQuoted(PLIX_BUILD_DIR) +
                         " " + shellQuoted(PLIX_SANDBOX_SCRIPT) + " " + shellQuoted(result.dir) + " " + shellQuoted(scriptPath);
   for (const std::string& layer : layers_) command += " " + shellQuoted(layer);

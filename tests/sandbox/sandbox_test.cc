@@ -70,11 +70,23 @@ TEST(Sandbox, KeptLayerPreparesTheNextRunWhichShowsOnlyItsOwnChanges) {
   EXPECT_EQ(r.listing(), (std::vector<std::string>{"/opt/", "/opt/zed/", "/opt/zed/new"}));
 }
 
-TEST(Sandbox, RealCupsdStartsAndAnswers) {
+// Whatever printer drivers the host has, a run sees only CUPS's own PPD trees and
+// driver programs, unless the test asks for the host's.
+const char* kPrintWorld = "ls -A /usr/share/ppd /usr/share/cups/model /usr/lib/cups/driver | tr '\\n' ' ' >$OUT/world\n";
+
+TEST(Sandbox, RealCupsdStartsAndAnswersInThePinnedPrintWorld) {
   Sandbox box;
-  SandboxResult r = box.run("start_cupsd && LC_ALL=C lpstat -r >$OUT/state\n");
+  SandboxResult r = box.run(std::string("start_cupsd && LC_ALL=C lpstat -r >$OUT/state\n") + kPrintWorld);
   ASSERT_EQ(r.status, 0) << r.error;
   EXPECT_EQ(r.out("state"), "scheduler is running\n");
+  EXPECT_EQ(r.out("world"), "/usr/lib/cups/driver: driverless driverless-fax  /usr/share/cups/model:  "
+                            "/usr/share/ppd: cupsfilters custom ");
+  box.showHostPrintSetUp();
+  SandboxResult host = box.run(kPrintWorld);
+  ASSERT_EQ(host.status, 0) << host.error;
+  if (exists("/usr/share/ppd/openprinting")) {
+    EXPECT_NE(host.out("world").find("openprinting"), std::string::npos);
+  }
 }
 
 TEST(Sandbox, NonRootCannotBuildOneAndSaysWhy) {
