@@ -80,16 +80,6 @@ TEST(PrintSystemInLine, EachAttemptsProgramAndNeverTheGrepItself) {
   for (const auto& [line, attempt, system] : cases) EXPECT_EQ(printSystemInLine(line, attempt), system) << line << attempt;
 }
 
-TEST(HostInfo, SystemNameAndReleaseGiveTheFamilyCode) {
-  const std::tuple<const char*, const char*, int> cases[] = {
-      {"SunOS", "5.10", 1},   {"SunOS", "5.0", 1},      {"SunOS", "4.1.4", 2},    {"SunOS", "", 2},
-      {"SunOS", "x5.10", 2},  {"Linux", "6.1.0", 6},     {"Linux", "", 6},         {"OSF1", "V4.0", 7},
-      {"SCO_SV", "3.2", 9},   {"UnixWare", "5", 10},     {"Linux2", "6.1", 0},     {"linux", "6.1", 0},
-      {"SunOS5", "5.10", 0},  {"FreeBSD", "14.0", 0},    {"", "", 0},
-  };
-  for (const auto& [sysname, release, kind] : cases) EXPECT_EQ(osKindFor(sysname, release), kind) << sysname << release;
-}
-
 TEST(HostInfo, RealProbeRecordsNodeNameAndDottedAddress) {
   utsname info;
   ASSERT_EQ(uname(&info), 0);

@@ -1,0 +1,131 @@
+// The ground floor without the sandbox: the Update log's line rule and header, the
+// catalogue's formats, the shell quoting, and the file replacer on a directory of the
+// test's own.
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "base/catalogue.h"
+#include "base/command_locator.h"
+#include "base/files.h"
+#include "base/settings.h"
+#include "base/shell.h"
+#include "base/update_log.h"
+#include "sandbox/sandbox.h"
+
+namespace {
+
+class TempDir : public testing::Test {
+ protected:
+  void SetUp() override {
+    settings = Settings{};
+    commands = CommandTable{};
+    char dir[] = "/tmp/plix-base.XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    dir_ = dir;
+    settings.logPath = dir_ + "/UpdateLog";
+  }
+  void TearDown() override {
+    closeUpdateLog();
+    ASSERT_EQ(system(("rm -rf " + shellWord(dir_)).c_str()), 0);
+  }
+  std::string dir_;
+};
+
+TEST_F(TempDir, LogLinesGetOneNewlineTheHeaderNamesChconAndTheClosingLineEndsTheFile) {
+  commands.chcon = "/bin/false";
+  ASSERT_EQ(openUpdateLog(0), 1);
+  for (const char* line : {"eins", "zwei\n", "", "drei\n\n"}) writeLogLine(line);
+  closeUpdateLog();
+  std::string text = readFile(settings.logPath);
+  std::string head = "Vorbereitung Log Datei:\nBefehl: \"/bin/false -u system_u " + settings.logPath +
+                     " 2>/dev/null\" resultiert in: 256.\n=======================================\n"
+                     "eins\nzwei\ndrei\n\n";
+  ASSERT_EQ(text.substr(0, head.size()), head);
+  std::string closing = text.substr(head.size());
+  EXPECT_EQ(closing.rfind("Beende Installation von Plix 4.0-0: ", 0), 0u);
+  EXPECT_EQ(closing.find('\n'), closing.size() - 1);
+
+  // A non-root run's log gets the user id; a labelling command beyond the product's
+  // 264-byte buffer is neither cut nor run; an unopenable log sends lines to stderr.
+  std::string deep = dir_ + "/" + std::string(200, 'x');
+  ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
+  settings.logPath = deep + "/UpdateLog";
+  ASSERT_EQ(openUpdateLog(1000), 1);
+  EXPECT_EQ(settings.logPath, deep + "/UpdateLog_1000");
+  writeLogLine("erste Zeile");
+  closeUpdateLog();
+  EXPECT_EQ(readFile(settings.logPath).rfind("erste Zeile\n", 0), 0u);
+  settings.logPath = dir_ + "/missing/UpdateLog";
+  EXPECT_EQ(openUpdateLog(0), 0);
+  testing::internal::CaptureStderr();
+  writeLogLine("an stderr");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "an stderr\n");
+}
+
+TEST_F(TempDir, ReplacedFilesAreWholeOrUntouchedAndLinksAreReplacedNotFollowed) {
+  const std::string target = dir_ + "/file", victim = dir_ + "/victim", link = dir_ + "/link";
+  ASSERT_TRUE(replaceFile(target, "neu\n", 0640));
+  EXPECT_EQ(readFile(target), "neu\n");
+  struct stat st;
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  ASSERT_TRUE(replaceFile(target, "zwei\n", kKeepMode));  // the old mode stays
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  ASSERT_TRUE(replaceFile(victim, "precious\n", 0644));
+  ASSERT_EQ(symlink(victim.c_str(), link.c_str()), 0);
+  ASSERT_TRUE(replaceFile(link, "through?\n", kKeepMode));
+  EXPECT_EQ(readFile(victim), "precious\n");
+  EXPECT_EQ(readFile(link), "through?\n");
+  // Dropped before commit: nothing is left beside the target, the target is unchanged.
+  {
+    FileReplacer out;
+    ASSERT_TRUE(out.open(target, 0644));
+    ASSERT_TRUE(out.write("halb"));
+  }
+  EXPECT_EQ(readFile(target), "zwei\n");
+  EXPECT_EQ(system(("test $(ls -A " + shellWord(dir_) + " | wc -l) -eq 3").c_str()), 0);
+  // A full disk: /dev/full refuses every write; the new file never replaces the old.
+  EXPECT_FALSE(replaceFile("/dev/full/x", "y", 0644));
+  EXPECT_EQ(makeScratchFile(dir_ + "/missing", "ZAN"), "");
+  std::string scratch = makeScratchFile(dir_, "zanin", ".gz");
+  EXPECT_EQ(scratch.rfind(dir_ + "/zanin", 0), 0u);
+  EXPECT_EQ(scratch.substr(scratch.size() - 3), ".gz");
+  EXPECT_TRUE(pathExists(scratch));
+  EXPECT_FALSE(pathExists(dir_ + "/dangling"));
+  ASSERT_EQ(symlink("/nowhere", (dir_ + "/dangling").c_str()), 0);
+  EXPECT_FALSE(pathExists(dir_ + "/dangling"));
+  EXPECT_TRUE(pathExists(dir_ + "/dangling", false));
+}
+
+TEST(Catalogue, FormatsTakeOnlyStringsNumbersAndOctalAndUmlautsAreSingleBytes) {
+  for (int n = 0; n < 1500; ++n) {
+    std::string text = catalogueText(static_cast<Msg>(n));
+    for (size_t i = text.find('%'); i != std::string::npos; i = text.find('%', i + 2)) {
+      ASSERT_LT(i + 1, text.size()) << "entry " << n;
+      EXPECT_TRUE(strchr("sdoczul", text[i + 1]) != nullptr) << "entry " << n << ": " << text;
+    }
+  }
+  EXPECT_STREQ(catalogueText(static_cast<Msg>(232)), "");
+  EXPECT_STREQ(catalogueText(Msg::ModeSet), "\304ndere Ausf\374hrungsrechte von '%s' zu  00%o.\n");
+}
+
+TEST(ShellWord, PlainValuesStayAndOthersAreQuoted) {
+  EXPECT_EQ(shellWord("/etc/cups/ppd/Q_1-a.ppd"), "/etc/cups/ppd/Q_1-a.ppd");
+  EXPECT_EQ(shellWord("/srv/plix test"), "'/srv/plix test'");
+  EXPECT_EQ(shellWord("a'b"), "'a'\\''b'");
+  EXPECT_EQ(shellWord(""), "''");
+  // What the shell makes of a quoted word is the value itself.
+  for (std::string value : {"x;touch /tmp/pwned", "a'b\"c", "$(id)", "*", "a\nb", "a`b"}) {
+    std::string command = "test \"$(printf %s " + shellWord(value) + ")\" = " + shellWord(value);
+    EXPECT_EQ(system(command.c_str()), 0) << value;
+  }
+}
+
+}  // namespace
