@@ -252,6 +252,25 @@ diff -r -x filler /etc/cups/ppd /root/cups.copy/ppd >$OUT/ppd.diff
                             "werden.\n")) << log;
   EXPECT_EQ(s.out("tmp.after"), "");
 
+  // The PPD directory is full when the new PPDs are installed: every queue keeps its PPD
+  // byte for byte; a saved copy planted as a link is replaced, not written through.
+  SandboxResult p = run(R"SH(
+cp -a /etc/cups/ppd /root/ppd.copy && mount -t tmpfs -o size=64k none /etc/cups/ppd || exit 4
+cp -a /root/ppd.copy/. /etc/cups/ppd/ && dd if=/dev/zero of=/etc/cups/ppd/filler bs=4k 2>/dev/null
+echo decoy >/etc/decoy && ln -s /etc/decoy /etc/cups/color.ppd.rpmsave
+child ppdfull MODE=run PPDDIR=$Z
+diff -r -x filler /etc/cups/ppd /root/ppd.copy >$OUT/ppd.diff; ls -A /etc/cups/ppd >$OUT/ppd.list
+)SH");
+  ASSERT_EQ(p.status, 0) << p.error;
+  EXPECT_EQ(p.out("ppd.diff"), "");
+  EXPECT_EQ(p.out("ppd.list"), "color.ppd\nfiller\nlaser.ppd\nnonew.ppd\n");
+  EXPECT_EQ(p.upperFile("/etc/decoy"), "decoy\n");
+  EXPECT_EQ(p.upperFile("/etc/cups/color.ppd.rpmsave"), before("color"));
+  EXPECT_TRUE(has(section(p.out("ppdfull.ulog"), "color"),
+                  "Kopieren /tmp/zanotXXXXXX nach /etc/cups/ppd/color.ppd: Resultat=256\nNeue PPD /tmp/zanotXXXXXX nicht "
+                  "installiert (No space left on device); alte PPD /etc/cups/ppd/color.ppd bleibt unver\344ndert.\n"))
+      << p.out("ppdfull.ulog");
+
   // The configuration file's filesystem is full when it is copied back: the working copy
   // that holds the new text is kept and named, no success line.
   SandboxResult c = run(R"SH(
