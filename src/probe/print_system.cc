@@ -43,7 +43,7 @@ constexpr const char* kFoomaticRipPlaces[] = {
 // A new empty scratch file "/tmp/<prefix><pid>XXXXXX", made exclusively; the shell
 // redirection that fills it later opens this file of ours. "" when none could be made.
 std::string pidScratchFile(const char* prefix) {
-  return makeScratchFile("/tmp", formatText("%s%d", prefix, static_cast<int>(getpid())));
+  return makeScratchFile(scratchDirectory(), formatText("%s%d", prefix, static_cast<int>(getpid())));
 }
 
 // Removes one trailing newline.
@@ -115,7 +115,7 @@ int probePrintSystem() {
     const char* word = kSearchWords[i];
     std::string command =
         formatText("ps -ef | grep %s > %s", word,
-                   shellWord(scratch.empty() ? formatText("/tmp/ZANLPD%d", static_cast<int>(getpid()))
+                   shellWord(scratch.empty() ? formatText("%s/ZANLPD%d", scratchDirectory().c_str(), static_cast<int>(getpid()))
                                              : scratch)
                        .c_str());
     FILE* file = nullptr;
@@ -196,7 +196,7 @@ int findCupsPrefixes(std::string* prefix, std::string* execPrefix) {
     *execPrefix = "/usr";
   }
   if (!pathExists("/etc/cups")) return 0;
-  *prefix = "/";
+  prefix->assign(1, '/');  // not = "/", on which GCC 12 warns falsely (-Wrestrict)
   return 1;
 }
 
