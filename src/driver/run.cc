@@ -101,9 +101,9 @@ int runUninstallBranch() {
   if (askYesNo(catalogueText(Msg::ConfirmRemoval)) == ANSWER_YES) {
     readInfoPrinters(kind, &printerList);
     logMessage(Msg::PrintersFound, printerCount);
-    removeProductQueues();
-    removeProductFiles();
-    tellAndLog(Msg::Removed);
+    int queuesLeft = removeProductQueues();
+    int left = queuesLeft + removeProductFiles(queuesLeft);
+    tellAndLog(left == 0 ? Msg::Removed : Msg::RemovalIncomplete);
   } else {
     tellAndLog(Msg::StoppedByUser);
   }

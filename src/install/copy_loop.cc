@@ -1,5 +1,6 @@
 #include "install/copy_loop.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,8 +27,42 @@ namespace {
 
 constexpr int kPpdDirMode = 0755;
 constexpr int kFallbackPpdDirMode = 0766;
+// The PPD archive's mode, as tar made it under the usual umask.
+constexpr mode_t kArchiveMode = 0644;
 // Paths and sources of two characters or less are never copied (only "nc" is).
 constexpr size_t kShortName = 2;
+
+// True when /usr/bin/zangsfilter is the link to `target`, or is `target` itself.
+bool isProductFilter(const std::string& target) {
+  struct stat link, installed;
+  if (lstat(kFilterLink, &link) != 0) return false;
+  if (S_ISLNK(link.st_mode)) {
+    char text[4096];
+    ssize_t n = readlink(kFilterLink, text, sizeof text - 1);
+    if (n > 0 && std::string(text, static_cast<size_t>(n)) == target) return true;
+  }
+  return stat(target.c_str(), &installed) == 0 && stat(kFilterLink, &link) == 0 &&
+         link.st_dev == installed.st_dev && link.st_ino == installed.st_ino;
+}
+
+// Makes `path`, a fixed name in a world-writable directory, as a new empty file of
+// `mode` (O_EXCL, never through a link). Our own earlier file (a plain file of ours
+// with one link) is removed first; anything else at the name stays and is refused with
+// a line. True when the name is now our new file.
+bool claimFixedName(const std::string& path, mode_t mode) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+      st.st_nlink == 1)
+    (void)unlink(path.c_str());
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+  if (fd < 0) {
+    logMessage(Msg::FixedNameExists, path.c_str());
+    return false;
+  }
+  (void)fchmod(fd, mode);
+  close(fd);
+  return true;
+}
 
 // Logs `message` as one line: its newlines and tabs become blanks.
 void logBlanked(const std::string& message) {
@@ -154,6 +189,10 @@ std::string sourceWord(const std::string& source) {
 void copyItem(int number, const InstallItem& item, CopyState* state) {
   trace("goInstall[%d]: %s ===> %s, o%o.\n", number, item.source.c_str(), item.destination.c_str(),
         static_cast<unsigned>(item.mode));
+  if (!itemStaysInside(item, settings.sourceDir.empty() ? "." : settings.sourceDir)) {
+    logMessage(Msg::ItemOutsideProduct, item.source.c_str(), item.destination.c_str());
+    return;
+  }
   std::string path;
   if (!destinationPath(item, state, &path)) {
     logMessage(Msg::UnknownDestination, item.source.c_str(), item.destination.c_str());
@@ -164,6 +203,11 @@ void copyItem(int number, const InstallItem& item, CopyState* state) {
   bool copyable = state->copySwitch && path.size() > kShortName &&
                   (item.source.size() > kShortName || item.source == "nc");
   if (!copyable) return;
+  size_t slash = item.source.rfind('/');
+  std::string base = slash == std::string::npos ? item.source : item.source.substr(slash + 1);
+  // In the world-writable /tmp the copy's name is made new and exclusively first, so that
+  // neither cp nor chmod can be led through a planted link or into a planted file.
+  if (path == "/tmp" && !claimFixedName("/tmp/" + base, 0600)) return;
   std::string command = formatText("%s  %s %s", shellWord(commands.cp).c_str(),
                                    sourceWord(item.source).c_str(), shellWord(path).c_str());
   if (runShell(command) != 0) {
@@ -172,8 +216,6 @@ void copyItem(int number, const InstallItem& item, CopyState* state) {
   }
   writeLogLine(message);
   if (item.mode > 0) {
-    size_t slash = item.source.rfind('/');
-    std::string base = slash == std::string::npos ? item.source : item.source.substr(slash + 1);
     std::string target = fitText(formatText("%s/%s", path.c_str(), base.c_str()));
     (void)chmod(target.c_str(), static_cast<mode_t>(item.mode));
     logMessage(Msg::ModeSet, target.c_str(), static_cast<unsigned>(item.mode));
@@ -182,8 +224,14 @@ void copyItem(int number, const InstallItem& item, CopyState* state) {
 
 // Step 11: /usr/bin/zangsfilter leads to the installed filter program.
 void linkFilter() {
-  if (pathExists(kFilterLink, false)) return;
   std::string target = fitText(formatText("%s/bin/zangsfilter", settings.installDir.c_str()));
+  if (pathExists(kFilterLink, false)) {
+    // Another package's file or link stays; the product's own link, or the installed
+    // filter itself (an installation directory below /usr), needs nothing.
+    if (!isProductFilter(target))
+      logMessage(Msg::FilterLinkNotMade, kFilterLink, target.c_str(), kFilterLink);
+    return;
+  }
   std::string message = formatMessage(Msg::Linked, 1, kFilterLink, target.c_str());
   if (makeLink(target, kFilterLink) != 0) message += catalogueText(Msg::False);
   writeLogLine(message);
@@ -197,6 +245,7 @@ void goInstall(int itemCount) {
   state.copySwitch = settings.sourceDir != settings.installDir;
   if (state.copySwitch) logMessage(Msg::InstallFrom, settings.sourceDir.c_str());
 
+  if (!installDirIsSafe(settings.installDir)) stopRun();
   if (makeProductDirs(settings.installDir) == 0) {
     logMessage(Msg::NoProductTree, settings.installDir.c_str());
     logMessage(Msg::Stopped);
@@ -229,6 +278,7 @@ int savePpdFiles(const std::string& dir) {
     return -1;
   }
   std::string archive = kPpdArchivePath;
+  if (!claimFixedName(archive, kArchiveMode)) return -1;
   // tar runs only inside dir: when dir cannot be entered the script ends before it.
   std::string script = formatText("#!/bin/sh\nc=`pwd`\ncd %s || exit 1\ntar cf %s *\ncd \"${c}\"\n",
                                   shellWord(dir).c_str(), shellWord(archive).c_str());

@@ -1,6 +1,10 @@
 #include "install/dir_prep.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
 
 #include "base/dirs.h"
 #include "base/update_log.h"
@@ -36,4 +40,37 @@ int makeProductDirs(const std::string& dir) {
   (void)setSelinuxContext(binDir, "-R -u system_u", 1);
   productTreeReady = true;
   return 1;
+}
+
+bool installDirIsSafe(const std::string& dir) {
+  std::vector<std::string> chain;  // dir first, then every directory above it
+  auto climb = [&chain](std::string path) {
+    for (bool first = true; !path.empty(); first = false) {
+      chain.push_back(first ? "=" + path : path);
+      size_t slash = path.rfind('/');
+      if (path == "/" || slash == std::string::npos) break;
+      path = slash == 0 ? "/" : path.substr(0, slash);
+    }
+  };
+  climb(dir);
+  if (char* real = realpath(dir.c_str(), nullptr)) {
+    climb(real);
+    free(real);
+  }
+  uid_t me = geteuid();
+  for (const std::string& entry : chain) {
+    bool self = entry[0] == '=';
+    std::string path = self ? entry.substr(1) : entry;
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) continue;
+    bool othersWrite = (st.st_mode & S_IWOTH) != 0 || ((st.st_mode & S_IWGRP) != 0 && st.st_gid != 0);
+    Msg why;
+    if (st.st_uid != 0 && st.st_uid != me) why = Msg::DirOwnedByOther;
+    else if (othersWrite && (self || (st.st_mode & S_ISVTX) == 0)) why = Msg::DirWritableByOthers;
+    else continue;
+    logMessage(Msg::BadInstallDir, dir.c_str());
+    logMessage(why, path.c_str(), static_cast<unsigned>(st.st_uid));
+    return false;
+  }
+  return true;
 }

@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
+#include "base/files.h"
 #include "base/paths.h"
 #include "base/settings.h"
 #include "base/text.h"
@@ -50,18 +52,27 @@ std::string infoPath(const char* name) {
   return fitText(formatText("%s/%s", base.c_str(), name));
 }
 
+// Writes `text` over `path` through a new file beside it: message 209 when that file
+// cannot be made, an own line when writing it fails (the old file then stays whole).
+// True when `path` now holds `text`, with `mode`.
+bool writeWhole(const std::string& path, const std::string& text, int mode) {
+  FileReplacer out;
+  if (!out.open(path, mode)) {
+    logMessage(Msg::CannotOpenFile, path.c_str());
+    return false;
+  }
+  if (!out.write(text) || !out.commit()) {
+    logMessage(Msg::WriteFailed, path.c_str(), strerror(out.error()));
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void writeInfoFile() {
   std::string path = infoPath("plixInfo4.0");
-  FILE* file = fopen(path.c_str(), "w");
-  if (file == nullptr) {
-    logMessage(Msg::CannotOpenFile, path.c_str());
-    return;
-  }
-  fputs(formatText(kInfoFileText, settings.installDir.c_str()).c_str(), file);
-  fclose(file);
-  (void)chmod(path.c_str(), kInfoFileMode);
+  if (!writeWhole(path, formatText(kInfoFileText, settings.installDir.c_str()), kInfoFileMode)) return;
   (void)chown(path.c_str(), static_cast<uid_t>(settings.userId), static_cast<gid_t>(settings.groupId));
 }
 
@@ -74,24 +85,33 @@ void copyInfoFile() {
     writeInfoFile();
     return;
   }
-  FILE* target = fopen(targetPath.c_str(), "w");
-  if (target == nullptr) {
-    logMessage(Msg::CannotOpenFile, targetPath.c_str());
-    fclose(source);
+  bool headerReplaced = false;
+  std::string text, line;
+  while (readPiece(source, &line)) {
+    if (!headerReplaced && contains(line, "Information File")) {
+      text += "# Plix 3.0 Information File\n";
+      headerReplaced = true;
+    } else {
+      text += line;
+    }
+  }
+  bool readFailed = ferror(source) != 0;
+  fclose(source);
+  if (readFailed) {
+    logMessage(Msg::CannotOpenFile, sourcePath.c_str());
     writeInfoFile();
     return;
   }
-  bool headerReplaced = false;
-  std::string line;
-  while (readPiece(source, &line)) {
-    if (!headerReplaced && contains(line, "Information File")) {
-      fputs("# Plix 3.0 Information File\n", target);
-      headerReplaced = true;
-    } else {
-      fputs(line.c_str(), target);
-    }
+  // The carried-over file keeps the mode and owner of the one it replaces.
+  FileReplacer out;
+  if (!out.open(targetPath, kKeepMode)) {
+    logMessage(Msg::CannotOpenFile, targetPath.c_str());
+    writeInfoFile();
+    return;
   }
-  fclose(source);
-  fclose(target);
+  if (!out.write(text) || !out.commit()) {
+    logMessage(Msg::WriteFailed, targetPath.c_str(), strerror(out.error()));
+    return;
+  }
   logMessage(Msg::InfoCopied);
 }

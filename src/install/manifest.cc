@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "base/settings.h"
 #include "base/text.h"
@@ -43,7 +44,55 @@ int modeFromRest(const std::string& line, size_t pos) {
   return mode <= 0 ? kDefaultItemMode : mode;
 }
 
+// Splits an item line (already read) into `item`; false for a line that makes no item
+// (a comment, an empty line, one that begins with a separator).
+bool parseItemLine(std::string line, InstallItem* item) {
+  if (line.empty() || line[0] == '#' || line[0] == '\n') return false;
+  trimLineEnd(line);
+  if (line.empty() || !isTokenByte(line[0])) return false;
+  size_t pos = 0;
+  *item = InstallItem();
+  item->source = nextToken(line, &pos);
+  item->destination = nextToken(line, &pos);
+  if (!item->destination.empty()) item->mode = modeFromRest(line, pos);
+  return true;
+}
+
 }  // namespace
+
+std::vector<InstallItem> readManifestItems(const std::string& path) {
+  std::vector<InstallItem> items;
+  FILE* file = fopen(path.c_str(), "r");
+  if (file == nullptr) return items;
+  std::string line;
+  InstallItem item;
+  while (readPiece(file, &line) && !contains(line, "@@NULL"))
+    if (parseItemLine(line, &item)) items.push_back(item);
+  fclose(file);
+  return items;
+}
+
+bool itemStaysInside(const InstallItem& item, const std::string& productDir) {
+  auto climbs = [](const std::string& path) {
+    for (size_t start = 0; start <= path.size();) {
+      size_t slash = path.find('/', start);
+      if (slash == std::string::npos) slash = path.size();
+      if (path.compare(start, slash - start, "..") == 0 && slash - start == 2) return true;
+      start = slash + 1;
+    }
+    return false;
+  };
+  if (item.source.empty() || item.source[0] == '/' || climbs(item.source)) return false;
+  if (startsWith(item.destination, "./") && climbs(item.destination)) return false;
+  // A link in the product tree must not lead out of it either.
+  char* base = realpath(productDir.c_str(), nullptr);
+  char* real = realpath((productDir + "/" + item.source).c_str(), nullptr);
+  bool inside = base == nullptr || real == nullptr ||
+                startsWith(real, std::string(base) == "/" ? "/" : std::string(base) + "/");
+  free(base);
+  free(real);
+  return inside;
+}
 
 int getInfoData() {
   for (InstallItem& item : installItems) item = InstallItem();

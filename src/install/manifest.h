@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct InstallItem {
   std::string source;       // at most 47 characters, relative to sourceDir
@@ -21,6 +22,16 @@ extern InstallItem installItems[kInstallItemsMax];
 // holds no item. A 257th item or a source longer than 47 characters ends the reading
 // there, with a log line naming the refused item; the items before it stay.
 int getInfoData();
+
+// The items of the manifest file `path`, read like getInfoData reads them but without
+// its limits and without logging (the uninstallation reads the installed copy to know
+// the product's files). Empty when the file does not open.
+std::vector<InstallItem> readManifestItems(const std::string& path);
+
+// True when `item` stays inside the product: its source is a relative path without a
+// ".." component that does not resolve (through links) outside `productDir`, and a "./"
+// destination has no ".." component, so that it stays inside the installation directory.
+bool itemStaysInside(const InstallItem& item, const std::string& productDir);
 
 // Removes trailing newline, carriage-return and space characters in place.
 void trimLineEnd(std::string& text);

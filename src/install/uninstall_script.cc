@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string>
 
 #include "base/catalogue.h"
 #include "base/command_locator.h"
+#include "base/files.h"
 #include "base/paths.h"
 #include "base/settings.h"
 #include "base/shell.h"
@@ -110,15 +112,18 @@ void writeUninstallScript() {
   // An empty installDir names /opt/zed in the script too, never "/bin" and "/etc".
   const std::string installDir = settings.installDir.empty() ? std::string(kDefaultInstallDir) : settings.installDir;
   std::string path = fitText(formatText("%s/etc/UNINSTALLPLIX", installDir.c_str()));
-  FILE* file = fopen(path.c_str(), "w");
-  if (file == nullptr) {
+  std::string text = scriptText(commands.rm, installDir, settings.ppdInstallDir, nowText());
+  // A new script beside the old one, renamed over it only when written whole: a full
+  // disk never leaves a cut script that would still run.
+  FileReplacer out;
+  if (!out.open(path, kScriptMode)) {
     logMessage(Msg::CannotOpenFile, path.c_str());
     return;
   }
-  std::string text = scriptText(commands.rm, installDir, settings.ppdInstallDir, nowText());
-  fwrite(text.data(), 1, text.size(), file);
-  fclose(file);
-  (void)chmod(path.c_str(), kScriptMode);
+  if (!out.write(text) || !out.commit()) {
+    logMessage(Msg::WriteFailed, path.c_str(), strerror(out.error()));
+    return;
+  }
   (void)chown(path.c_str(), static_cast<uid_t>(settings.userId), static_cast<gid_t>(settings.groupId));
   logMessage(Msg::ScriptWritten, path.c_str());
 }

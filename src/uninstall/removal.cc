@@ -2,12 +2,15 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 #include <dirent.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <set>
 #include <vector>
 
 #include "base/catalogue.h"
@@ -18,6 +21,7 @@
 #include "base/shell.h"
 #include "base/text.h"
 #include "base/update_log.h"
+#include "install/manifest.h"
 #include "upgrade/printer_list.h"
 
 namespace {
@@ -36,6 +40,13 @@ constexpr FixedFile kProductFiles[] = {
 };
 // The product's fixed directories below installDir, in the order they are removed.
 constexpr const char* kProductDirs[] = {"/Default", "/ppd", "/etc", "/bin"};
+
+// Files of the product that setup itself writes below installDir.
+constexpr const char* kWrittenBySetup[] = {"plixInfo4.0", "etc/UNINSTALLPLIX"};
+
+// A scheduler that does not answer made one lpadmin call take about 61 s; no call of
+// the removal waits longer than this.
+constexpr int kSchedulerTimeout = 15;
 
 // Files whose presence marks a directory as an installation of the product.
 constexpr const char* kProductMarks[] = {"plixInfo4.0", "plixInfo2.0", "etc/PLIXINST.CONF"};
@@ -173,6 +184,98 @@ bool deleteBelow(const std::string& dir, const std::string& relative) {
   return done;
 }
 
+// The relative paths below installDir of the product's files: `current` those that this
+// product puts there (what setup writes, and the items of the installed manifest), `all`
+// also the fixed names of earlier releases.
+struct ProductNames {
+  std::set<std::string> current;
+  std::set<std::string> all;
+};
+
+ProductNames productNames(const std::string& dir) {
+  ProductNames names;
+  for (const char* name : kWrittenBySetup) names.current.insert(name);
+  for (const InstallItem& item : readManifestItems(dir + "/etc/PLIXINST.CONF")) {
+    if (!itemStaysInside(item, "/")) continue;
+    size_t slash = item.source.rfind('/');
+    std::string base = slash == std::string::npos ? item.source : item.source.substr(slash + 1);
+    const std::string& dest = item.destination;
+    if (dest == "." || dest == "/") names.current.insert(item.source);
+    else if (dest == "?") names.current.insert("ppd/" + base);
+    else if (dest.size() > 2 && startsWith(dest, "./")) names.current.insert(dest.substr(2) + "/" + base);
+  }
+  names.all = names.current;
+  for (const FixedFile& file : kProductFiles)
+    if (file.belowInstallDir) names.all.insert(file.name);
+  return names;
+}
+
+// True unless the directory `sub` below `dir` holds something that is not one of the
+// product's files (`own`): another name, a directory, a device. A link in place of the
+// directory, or no directory at all, holds nothing.
+bool onlyProductFiles(const std::string& dir, const std::string& sub, const std::set<std::string>& own) {
+  int top = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (top < 0) return true;
+  int fd = openat(top, sub.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  close(top);
+  if (fd < 0) return true;
+  bool only = true;
+  for (const std::string& name : listNames(fd)) {
+    struct stat st;
+    if (own.count(sub + "/" + name) == 0 || fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+      only = false;
+  }
+  close(fd);
+  return only;
+}
+
+// True when /usr/bin/zangsfilter is the link the installation made: a symbolic link
+// whose target lies in the bin directory of the installation `dir`.
+bool filterLinkIsProducts(const std::string& dir) {
+  char target[4096];
+  ssize_t n = readlink(kFilterLink, target, sizeof target - 1);
+  if (n <= 0) return false;
+  std::string text(target, static_cast<size_t>(n));
+  if (text[0] != '/') text = "/usr/bin/" + text;
+  std::string parent = text.substr(0, text.rfind('/'));
+  char* real = realpath(parent.empty() ? "/" : parent.c_str(), nullptr);
+  char* bin = realpath((dir + "/bin").c_str(), nullptr);
+  bool ours = real != nullptr && bin != nullptr && strcmp(real, bin) == 0;
+  free(real);
+  free(bin);
+  return ours;
+}
+
+// `command` bounded by kSchedulerTimeout when the timeout command is there.
+std::string bounded(const std::string& command) {
+  static const std::optional<std::string> timeout = locateCommand("timeout");
+  if (!timeout) return command;
+  return formatText("%s -k 5 %d %s", shellWord(*timeout).c_str(), kSchedulerTimeout, command.c_str());
+}
+
+enum class Call { Done, Failed, TimedOut };
+
+// Runs a scheduler command within kSchedulerTimeout. A timeout is logged and fails.
+Call callScheduler(const std::string& command) {
+  int status = runShell(bounded(command));
+  if (status == 0) return Call::Done;
+  if (WIFEXITED(status) && (WEXITSTATUS(status) == 124 || WEXITSTATUS(status) == 137) &&
+      bounded(command) != command) {
+    logMessage(Msg::SchedulerTimeout, kSchedulerTimeout, command.c_str());
+    return Call::TimedOut;
+  }
+  return Call::Failed;
+}
+
+// True when lpstat reports the scheduler running.
+bool schedulerRuns() {
+  std::string query = shellWord(commands.lpstat) + " -r 2>/dev/null";
+  const char* running = " | grep -q 'scheduler is running'";
+  logMessage(Msg::RunCommand, ("LC_ALL=C " + query + running).c_str());
+  return runShell("LC_ALL=C " + bounded(query) + running) == 0;
+}
+
 }  // namespace
 
 bool productDirIsSafe(const std::string& dir) {
@@ -238,15 +341,19 @@ int removeQueue(const std::string& name) {
   std::string remove =
       formatText("%s -x%s 2>/dev/null", shellWord(commands.lpadmin).c_str(), shellWord(name).c_str());
   logMessage(Msg::RunCommand, remove.c_str());
-  if (runShell(remove) != 0) {
+  Call removal = callScheduler(remove);
+  if (removal != Call::Done) {
     std::string query = formatText("%s -p%s -l > /dev/null", shellWord(commands.lpstat).c_str(),
                                    shellWord(name).c_str());
     logMessage(Msg::RunCommand, query.c_str());
-    (void)runShell(query);
+    Call known = callScheduler(query);
     sleep(1);
     logMessage(Msg::RunCommand, remove.c_str());
-    (void)runShell(remove);
+    removal = callScheduler(remove);
+    // A running scheduler that does not know the queue confirms that it is gone.
+    if (removal == Call::Failed && known == Call::Failed && schedulerRuns()) removal = Call::Done;
   }
+  if (removal != Call::Done) return -1;
 
   if (!queueNameIsFileName(name)) return 1;
 
@@ -270,49 +377,87 @@ int removeQueue(const std::string& name) {
   return 1;
 }
 
-void removeProductQueues() {
+int removeProductQueues() {
   PListEntry* head = &printerList;
   if (!head->next) initPList(head);  // never linked: the head is the only entry
   int count = 1;
   for (PListEntry* entry = head->next; entry != head; entry = entry->next) ++count;
 
+  bool installation = productDirIsSafe(settings.installDir);
+  int left = 0;
   PListEntry* entry = head->next;  // the entry after the head first, the head last
   for (int i = 0; i < count; ++i, entry = entry->next) {
     const std::string name = entry->queueName;
     if (name.empty() || name == "Default") continue;
-    (void)removeQueue(name);
+    if (removeQueue(name) < 0) {
+      logMessage(Msg::QueueKept, name.c_str());
+      ++left;
+      continue;
+    }
     if (queueNameIsFileName(name)) {
       (void)removeQueueFiles(name);
+      // A tree that stays (a mount inside it) is reported like a fixed directory.
+      std::string dir = settings.installDir + "/" + name;
+      if (installation && pathExists(dir, false)) {
+        writeLogLine(formatMessage(Msg::RemoveDir, dir.c_str()) + catalogueText(Msg::NotPossible));
+        ++left;
+      }
     } else {
       logMessage(Msg::QueueFilesSkipped, name.c_str());
     }
     logMessage(Msg::RemoveQueue, name.c_str());
   }
+  return left;
 }
 
-void removeProductFiles() {
+int removeProductFiles(int queuesLeft) {
   const std::string& dir = settings.installDir;
   if (chdir(dir.c_str()) != 0 || !productDirIsSafe(dir)) {
     logMessage(Msg::BadInstallDir, dir.c_str());
-    return;
+    return 0;
   }
+  ProductNames names = productNames(dir);
+  std::set<std::string> shared;
+  for (const char* name : kProductDirs)  // Default is a queue's directory, the rest the product's
+    if (strcmp(name, "/Default") != 0 && !onlyProductFiles(dir, name + 1, names.all)) shared.insert(name + 1);
+
+  int left = 0;
   for (const FixedFile& file : kProductFiles) {
-    bool done;
+    bool done = false, foreign = false;
     std::string path;
-    if (file.belowInstallDir) {
-      path = dir + "/" + file.name;
-      done = deleteBelow(dir, file.name);
-    } else {
+    if (!file.belowInstallDir) {
       path = file.name;
-      done = pathExists(path, false) && unlink(path.c_str()) == 0;
+      foreign = pathExists(path, false) && !filterLinkIsProducts(dir);
+      done = !foreign && pathExists(path, false) && unlink(path.c_str()) == 0;
+    } else {
+      path = dir + "/" + file.name;
+      std::string name = file.name;
+      size_t slash = name.find('/');
+      bool inShared = slash != std::string::npos && shared.count(name.substr(0, slash)) > 0;
+      bool record = name == "plixInfo4.0" || name == "plixInfo2.0";
+      // A queue that stays keeps its record; a directory shared with others loses only
+      // the files this product puts there.
+      if (!(record && queuesLeft > 0) && (!inShared || names.current.count(name) > 0))
+        done = deleteBelow(dir, file.name);
     }
     writeLogLine(formatMessage(Msg::RemoveFile, path.c_str()) +
                  catalogueText(done ? Msg::Ok : Msg::NotPossible));
+    if (foreign) logMessage(Msg::FilterLinkKept, path.c_str());
   }
   for (const char* name : kProductDirs) {
     std::string path = dir + name;
-    bool done = pathExists(path, false) && removeTree(path) == 0;
+    bool exists = pathExists(path, false);
+    bool done = false;
+    if (shared.count(name + 1) > 0) {
+      for (const std::string& own : names.current)
+        if (startsWith(own, std::string(name + 1) + "/")) (void)deleteBelow(dir, own);
+    } else {
+      done = exists && removeTree(path) == 0;
+    }
     writeLogLine(formatMessage(Msg::RemoveDir, path.c_str()) +
                  catalogueText(done ? Msg::Ok : Msg::NotPossible));
+    if (shared.count(name + 1) > 0) logMessage(Msg::DirKept, path.c_str());
+    if (exists && !done) ++left;
   }
+  return left;
 }

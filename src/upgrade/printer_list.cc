@@ -1,8 +1,10 @@
 #include "upgrade/printer_list.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/update_log.h"
 #include "upgrade/ring.h"
 
 PListEntry printerList;
@@ -30,4 +32,24 @@ void resetPList(PListEntry* head) {
   freePListTail(head);
   *head = PListEntry{};
   initPList(head);
+}
+
+bool readWholeLine(FILE* file, std::string* line) {
+  line->clear();
+  int c;
+  while ((c = getc(file)) != EOF) {
+    line->push_back(static_cast<char>(c));
+    if (c == '\n') break;
+  }
+  return !line->empty();
+}
+
+bool takeInfoQueueName(const std::string& name) {
+  if (name.size() <= kQueueNameMax && name.find('\0') == std::string::npos &&
+      name.find('/') == std::string::npos)
+    return true;
+  std::string shown = name.substr(0, std::min(name.find('\0'), kQueueNameMax));
+  if (shown.size() < name.size()) shown += "...";
+  logMessage(Msg::InfoLinePassedOver, shown.c_str());
+  return false;
 }

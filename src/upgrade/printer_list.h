@@ -3,12 +3,13 @@
 // entries travels beside the list as a separate count.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 struct PListEntry {
   std::string modelName;   // *ModelName value (at most 255 characters)
   std::string ppdPath;     // the queue's PPD in the CUPS ppd directory (at most 255)
-  std::string queueName;   // at most 79 characters
+  std::string queueName;   // at most kQueueNameMax characters, never cut
   int modelId = 0;
   int index = 0;
   int pdlKind = 0;
@@ -16,7 +17,18 @@ struct PListEntry {
   PListEntry* prev = nullptr;
 };
 
-inline constexpr size_t kQueueNameMax = 79;
+// The longest queue name CUPS accepts. A longer name is no queue's name: it is refused,
+// never cut to another queue's name.
+inline constexpr size_t kQueueNameMax = 127;
+
+// Reads one whole line of `file` however long, NUL bytes included, with its newline.
+// Returns false (and leaves `line` empty) at the end of the file.
+bool readWholeLine(FILE* file, std::string* line);
+
+// True when `name`, read from the information file's printers block, can be taken whole
+// as a queue name: no NUL, no "/", at most kQueueNameMax bytes. Otherwise logs that the
+// line is passed over (the logged text cut short, the name itself never) and returns false.
+bool takeInfoQueueName(const std::string& name);
 
 // Links `head` to itself (an empty list) without freeing anything.
 void initPList(PListEntry* head);

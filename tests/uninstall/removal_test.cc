@@ -66,7 +66,7 @@ SANDBOX_CASE(queues) {
   commands.lpadmin = "/usr/sbin/lpadmin";
   commands.lpstat = "/usr/bin/lpstat";
   readQueues("/opt/zed");
-  removeProductQueues();
+  fprintf(out, "%d\n", removeProductQueues());
   commands.lpadmin = "/usr/local/bin/lpadmin";
   settings.printSystem = PRINT_LPRNG;  // no spooler command, device or model file; files go
   readQueues("/opt/lpr");
@@ -74,7 +74,16 @@ SANDBOX_CASE(queues) {
   settings.printSystem = PRINT_LP;  // a single queue, in the head entry
   readQueues("/opt/lp");
   removeProductQueues();
-  (void)out;
+}
+
+// With the scheduler down, and with a silent one (Slow), no queue's removal is confirmed.
+SANDBOX_CASE(down) {
+  settings.printSystem = PRINT_CUPS;
+  commands.lpadmin = "/usr/local/bin/slow";
+  commands.lpstat = "/usr/bin/lpstat";
+  readQueues("/opt/down");
+  int left = removeProductQueues();
+  fprintf(out, "%d %d\n", left, removeProductFiles(left));
 }
 
 SANDBOX_CASE(trees) {
@@ -94,10 +103,18 @@ TEST(Removal, QueuesWithTheirFilesAndTreesButNothingOfTheSystem) {
 set -e
 cd /tmp
 start_cupsd
-for q in Alpha 'x;touch${IFS}zpwned' .. null sda ttyS0 cdrom stdin fd regular Other; do
+Q127=$(printf 'q%.0s' {1..127}) Q79=$(printf 'q%.0s' {1..79})
+for q in Alpha 'x;touch${IFS}zpwned' .. null sda ttyS0 cdrom stdin fd regular Other $Q127 $Q79 \
+         zkeep znul Beta; do
   lpadmin -p "$q" -E -v file:/dev/null
 done
-info /opt/zed Alpha Default '' 'x;touch${IFS}zpwned' .. null sda ttyS0 cdrom stdin fd regular Gamma
+info /opt/zed Alpha Default '' 'x;touch${IFS}zpwned' .. null sda ttyS0 cdrom stdin fd regular Gamma \
+  $Q127 "$(printf 'x%.0s' {1..255})zkeep" NUL
+sed -i 's|^NUL$|znul\x00/../../etc|' /opt/zed/plixInfo4.0
+info /opt/down Beta Slow
+put /opt/down/Beta/file <<<file
+put /opt/down/Beta.sh <<<script
+put /usr/local/bin/slow 0755 <<<'[ "$1" = -xSlow ] && exec sleep 60; exec /usr/sbin/lpadmin "$@"'
 info /opt/lpr Lpr
 info /opt/lp Solo
 put /opt/keep <<<keep
@@ -129,11 +146,15 @@ mkfifo $T/piped/sub/fifo
 mount -t tmpfs scratch $T/mounted/tmp
 echo mounted >$T/mounted/tmp/file
 mount --bind /srv/bound $T/mounted/deeper/bind
+mount -t tmpfs queue /opt/zed/Alpha/spool/empty
 ln -s /usr/bin $T/bin
 set +e
 run_case uninstall_tests queues queues
 run_case uninstall_tests trees trees
-LC_ALL=C lpstat -p 2>&1 | cut -d' ' -f1-2 >$OUT/queues
+LC_ALL=C lpstat -p 2>&1 | cut -d' ' -f1-2 | sort >$OUT/queues
+kill $(pidof cupsd) && while pidof cupsd >/dev/null; do sleep 0.1; done
+run_case uninstall_tests down down
+find /opt/down | sort >$OUT/down.files
 for f in null sda ttyS0 cdrom stdin fd regular Lpr Solo; do
   if [ -e /dev/$f ] || [ -L /dev/$f ]; then stat -c '%n %F' /dev/$f; else echo "/dev/$f gone"; fi
 done >$OUT/dev
@@ -147,18 +168,44 @@ true
   // The head entry goes last; "Default" and the empty name are passed over. Gamma is not
   // known to the spooler: the delete is retried once after lpstat, whose complaint
   // reaches standard error like the log lines.
-  std::string expected = lpadminX("'x;touch${IFS}zpwned'") + removed("x;touch${IFS}zpwned") +
+  // Junk lines of the printers block are passed over whole (the logged text cut short);
+  // the 127-byte name acts whole, so the other maker's 79-byte queue stays.
+  const std::string q127(127, 'q'), junk = " im Druckerblock ist kein g\374ltiger Druckername und wird \374bergangen.\n";
+  std::string expected = "Zeile '" + std::string(127, 'x') + "...'" + junk + "Zeile 'znul...'" + junk +
+                         lpadminX("'x;touch${IFS}zpwned'") + removed("x;touch${IFS}zpwned") +
                          lpadminX("..") + passedOver("..") + removed("..");
   for (const char* name : {"null", "sda", "ttyS0", "cdrom", "stdin", "fd", "regular"})
     expected += lpadminX(name) + removed(name);
   expected += lpadminX("Gamma") + ran("/usr/bin/lpstat -pGamma -l > /dev/null") +
               "/usr/bin/lpstat: Invalid destination name in list \"Gamma\".\n" + lpadminX("Gamma") +
-              removed("Gamma") + lpadminX("Alpha") + removed("Alpha") + removed("Lpr") +
+              ran("LC_ALL=C /usr/bin/lpstat -r 2>/dev/null | grep -q 'scheduler is running'") +
+              removed("Gamma") + lpadminX(q127) + removed(q127) + lpadminX("Alpha") +
+              "L\366sche Verzeichnis: '/opt/zed/Alpha' - Nicht m\366glich\n" + removed("Alpha") + removed("Lpr") +
               ran("/usr/local/bin/lpadmin -xSolo 2>/dev/null") + removed("Solo");
   EXPECT_EQ(r.out("queues.log"), expected);
   EXPECT_EQ(r.out("calls.log"), "/usr/local/bin/lpadmin -xSolo\n");
   EXPECT_EQ(r.out("trees.log"), "");
-  EXPECT_EQ(r.out("queues"), "printer Other\n");
+  EXPECT_EQ(r.out("queues.out"), "1\n");  // Alpha's directory, with a mount in it
+  EXPECT_EQ(r.out("queues"), "printer Beta\nprinter Other\nprinter " + std::string(79, 'q') +
+                                 "\nprinter zkeep\nprinter znul\n");
+  // Scheduler down (Beta) or silent (Slow): files and records stay, each call ends in time.
+  auto lpstatP = [](const std::string& q) {
+    return ran("/usr/bin/lpstat -p" + q + " -l > /dev/null") +
+           "/usr/bin/lpstat: Invalid destination name in list \"" + q + "\".\n";
+  };
+  auto kept = [](const std::string& q) {
+    return "Der Plix-Drucker '" + q + "' wurde vom Drucksystem nicht gel\366scht; seine Dateien bleiben erhalten.\n";
+  };
+  const std::string slow = ran("/usr/local/bin/slow -xSlow 2>/dev/null"),
+                    late = "Zeit\374berschreitung nach 15 s: /usr/local/bin/slow -xSlow 2>/dev/null\n",
+                    beta = ran("/usr/local/bin/slow -xBeta 2>/dev/null");
+  EXPECT_EQ(r.out("down.log"),
+            slow + late + lpstatP("Slow") + slow + late + kept("Slow") + beta + lpstatP("Beta") + beta +
+                ran("LC_ALL=C /usr/bin/lpstat -r 2>/dev/null | grep -q 'scheduler is running'") +
+                kept("Beta") + fixedLines("/opt/down", std::string(14, '-')));
+  EXPECT_EQ(r.out("down.out"), "2 0\n");
+  EXPECT_EQ(r.out("down.files"),
+            "/opt/down\n/opt/down/Beta\n/opt/down/Beta.sh\n/opt/down/Beta/file\n/opt/down/plixInfo4.0\n");
   // Only regular files named after a queue leave /dev, and not for LPRng.
   EXPECT_EQ(r.out("dev"),
             "/dev/null character special file\n/dev/sda block special file\n"
@@ -174,7 +221,7 @@ true
   // above /opt/zed; model files are moved aside or, when that fails, deleted.
   EXPECT_EQ(r.out("files"),
             "/opt/keep\n/opt/lp\n/opt/lp/plixInfo4.0\n/opt/lpr\n/opt/lpr/plixInfo4.0\n/opt/zed\n"
-            "/opt/zed/Default\n/opt/zed/Gamma.sh\n/opt/zed/plixInfo4.0\n"
+            "/opt/zed/Alpha\n/opt/zed/Alpha/spool\n/opt/zed/Alpha/spool/empty\n/opt/zed/Default\n/opt/zed/Gamma.sh\n/opt/zed/plixInfo4.0\n"
             "/srv\n/srv/bound\n/srv/bound/file\n/srv/elsewhere\n/srv/elsewhere/file\n/srv/t\n/srv/t/file\n"
             "/srv/t/mounted\n/srv/t/mounted/deeper\n/srv/t/mounted/deeper/bind\n"
             "/srv/t/mounted/deeper/bind/file\n/srv/t/mounted/tmp\n/srv/t/mounted/tmp/file\n"
@@ -219,9 +266,11 @@ set -e
 fake_command /usr/local/bin/lpadmin
 Z=/opt/zed
 info $Z etc bin usr
-for f in plix bin/zangsfilter etc/UNINSTALLPLIX bin/setup etc/PLIXINST.CONF etc/other Alpha.sh; do
+for f in plix bin/zangsfilter etc/UNINSTALLPLIX bin/setup etc/other bin/nc Alpha.sh; do
   put $Z/$f <<<$f
 done
+# The installed manifest names this product's files; bin/nc is a name of earlier releases.
+printf '%s\n' 'bin/setup ./bin' 'bin/zangsfilter ./bin 00755' 'etc/PLIXINST.CONF ./etc' | put $Z/etc/PLIXINST.CONF
 ln -s $Z/bin/zangsfilter /usr/bin/zangsfilter
 put $Z/Default/root/plixConfig <<<config
 put $Z/ppd/model.ppd <<<ppd
@@ -258,10 +307,17 @@ cat /usr/bin/setup /etc/PLIXINST.CONF >$OUT/system
 [ -e /usr/bin/nc ] && [ -d /etc/cups ] && echo kept >>$OUT/system
 )SH");
   ASSERT_EQ(r.status, 0) << r.error;
-  EXPECT_EQ(r.out("files.log"),
-            fixedLines("/opt/zed", "++++++--+-+-++") + fixedLines("/srv/linked", "-+----------++"));
+  // bin, etc and ppd hold other files: only this product's files leave them, and they stay.
+  std::string keptDirs;
+  for (const char* dir : {"ppd", "etc", "bin"})
+    keptDirs += "L\366sche Verzeichnis: '/opt/zed/" + std::string(dir) + "' - Nicht m\366glich\nDas Verzeichnis '/opt/zed/" +
+                dir + "' enth\344lt Dateien, die nicht zu Plix geh\366ren, und bleibt erhalten.\n";
+  EXPECT_EQ(r.out("files.log"), fixedLines("/opt/zed", "++++++--+-+") + keptDirs +
+                                    fixedLines("/srv/linked", "-+----------++"));
   EXPECT_EQ(r.out("files"),
-            "/opt/zed\n/opt/zed/Alpha.sh\n/opt/zed/ppd\n/opt/zed/ppd/pipe\n/opt/zed/root-link\n/srv/linked\n");
+            "/opt/zed\n/opt/zed/Alpha.sh\n/opt/zed/bin\n/opt/zed/bin/bin\n/opt/zed/bin/nc\n/opt/zed/etc\n"
+            "/opt/zed/etc/etc\n/opt/zed/etc/other\n/opt/zed/ppd\n/opt/zed/ppd/model.ppd\n/opt/zed/ppd/pipe\n"
+            "/opt/zed/root-link\n/srv/linked\n");
   EXPECT_EQ(r.out("system"), "not the product\nnot the product\nkept\n");
 }
 

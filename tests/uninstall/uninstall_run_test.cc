@@ -123,7 +123,7 @@ true
                       "/etc/cups/ppd/Other.ppd", "/opt/", "/opt/zed/", "/usr/bin/",
                       "/usr/share/cups/model/",
                       "/usr/share/cups/model/Lab.old", "/usr/share/cups/model/Office.old",
-                      "/var/log/Plix4.0_UpdateLog"}));
+                      "/var/log/Plix4.0_CarryOver", "/var/log/Plix4.0_UpdateLog"}));
 }
 
 }  // namespace
