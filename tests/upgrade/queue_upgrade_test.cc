@@ -1,7 +1,11 @@
 // Upgrading real CUPS queues in the sandbox: a real cupsd, queues made with lpadmin from
 // the product's older PPDs, and either the whole setup run or the scan and upgrade steps
 // alone (the case below, run inside the sandbox).
+#include <strings.h>
 #include <unistd.h>
+
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <cups/ppd.h>
 
 #include <cstdlib>
 #include <regex>
@@ -14,6 +18,7 @@
 #include "base/update_log.h"
 #include "sandbox/sandbox.h"
 #include "sandbox/sandbox_case.h"
+#include "upgrade/carry_over.h"
 #include "upgrade/model_table.h"
 #include "upgrade/printer_scan.h"
 #include "upgrade/queue_upgrade.h"
@@ -37,6 +42,21 @@ SANDBOX_CASE(upgrade) {
   if (env("MODE") == "run" && count > 0)
     upgradeQueues(settings.ppdInstallDir, &printerList, count, atoi(env("STEPWISE").c_str()));
   closeUpdateLog();
+}
+
+// lpadmin options choosing, for each option of the PPD $PPD, a random choice other than
+// its default (seeded with $SEED).
+SANDBOX_CASE(choose) {
+  ppd_file_t* ppd = ppdOpenFile(getenv("PPD"));
+  if (ppd == nullptr) return;
+  srand(static_cast<unsigned>(atoi(getenv("SEED"))));
+  for (ppd_option_t* o = ppdFirstOption(ppd); o != nullptr; o = ppdNextOption(ppd)) {
+    if (o->num_choices < 2 || strcasecmp(o->keyword, "PageRegion") == 0) continue;
+    const char* choice = o->choices[rand() % o->num_choices].choice;
+    if (strcmp(choice, o->defchoice) != 0 && strcmp(choice, "Custom") != 0)
+      fprintf(out, "-o %s=%s\n", o->keyword, choice);
+  }
+  ppdClose(ppd);
 }
 
 const std::string kPrelude = R"SH(
@@ -383,6 +403,64 @@ mkdir -p $OUT/after && cp -a /etc/cups/ppd/. $OUT/after/
             "Neue PPD f\374r Drucker office in: /tmp/zanotXXXXXX.\n"
             "Kopieren /tmp/zanotXXXXXX nach /etc/cups/ppd/office.ppd: Resultat=0\n"
             "processPrinterConfig(office): updated.\n");
+}
+
+TEST(QueueUpgrade, RealPpdsOfSixMakersKeepEveryChosenDefaultTheNewPpdOffers) {
+  // Extracted here, since the sandbox hides the host's driver programs.
+  std::string real = std::string(PLIX_BUILD_DIR) + "/tests/real-ppds";
+  ASSERT_EQ(system(("rm -rf " + real + " && python3 " PLIX_SOURCE_DIR "/bench/carry_over/extract-ppds.py " + real +
+                    " 1 Ricoh Kyocera Lexmark Sharp Samsung Brother").c_str()), 0);
+  Sandbox box;
+  SandboxResult r = box.run(kPrelude + R"SH(
+start_cupsd || exit 3
+cp -r $BUILD/tests/real-ppds /root/real || exit 4
+models=("1100 Plus" "1200 Plus" "1400 Plus" "2300 Plus" "1250 DTN" "1100 DTN")
+i=0
+for f in /root/real/*.ppd; do
+  # The product's old PPD of a model, and its next release with one more comment line.
+  sed -e '/^\*ModelName:/d' -e "1a*% Plix version: 1" -e "1a*ModelName: \"Orvex LaserPro ${models[$i]} PS\"" "$f" >/root/old$i.ppd
+  sed -e '2a*% next release' /root/old$i.ppd | put /opt/zed/ppd/new$i.ppd
+  lpadmin -p real$i -E -v file:/dev/null -P /root/old$i.ppd || exit 5
+  run_case upgrade_tests choose c$i PPD=/etc/cups/ppd/real$i.ppd SEED=$i
+  lpadmin -p real$i $(cat $OUT/c$i.out) || exit 6
+  cp /etc/cups/ppd/real$i.ppd $OUT/old$i.ppd
+  i=$((i + 1))
+done
+[ $i = 6 ] || exit 7
+run_setup install
+cp /var/log/Plix4.0_CarryOver $OUT/report
+stat -c %a /var/log/Plix4.0_CarryOver >$OUT/report.mode
+)SH");
+  ASSERT_EQ(r.status, 0) << r.error << r.out("install.stderr");
+  std::string report = r.out("report");
+  EXPECT_EQ(r.out("report.mode"), "644\n");
+  ASSERT_TRUE(report.starts_with("queue\toption\told\tnow\toutcome\n")) << report;
+  int chosen = 0;
+  for (int i = 0; i < 6; ++i) {
+    std::string q = "real" + std::to_string(i);
+    std::vector<OldDefault> old;
+    ASSERT_TRUE(readOldDefaults(r.dir + "/out/old" + std::to_string(i) + ".ppd", &old)) << q;
+    ppd_file_t* ppd = ppdOpenFile(r.upperPath("/etc/cups/ppd/" + q + ".ppd").c_str());
+    ASSERT_NE(ppd, nullptr) << q;
+    ppdMarkDefaults(ppd);
+    // Every old choice is in effect (the new PPD offers them all), and is reported so.
+    for (const OldDefault& d : old) {
+      ppd_option_t* o = ppdFindOption(ppd, d.keyword.c_str());
+      ppd_choice_t* marked = ppdFindMarkedChoice(ppd, d.keyword.c_str());
+      std::string now = !o ? "-" : d.keyword == "PageRegion" ? o->defchoice : marked ? marked->choice : "-";
+      EXPECT_EQ(now, d.choice) << q << " " << d.keyword;
+      EXPECT_TRUE(has(report, q + "\t" + d.keyword + "\t" + d.choice + "\t" + d.choice + "\tcarried\n")) << q << " " << d.keyword;
+    }
+    // No option names a choice it does not offer.
+    for (ppd_option_t* o = ppdFirstOption(ppd); o != nullptr; o = ppdNextOption(ppd))
+      EXPECT_TRUE(!o->defchoice[0] || ppdFindChoice(o, o->defchoice)) << q << " " << o->keyword << "=" << o->defchoice;
+    ppdClose(ppd);
+    std::string options = r.out("c" + std::to_string(i) + ".out");
+    chosen += static_cast<int>(std::count(options.begin(), options.end(), '\n'));
+    EXPECT_FALSE(has(r.out("install.log"), "Pr\374fung Drucker " + q)) << q;
+  }
+  EXPECT_GT(chosen, 60);
+  EXPECT_TRUE(has(report, "\tmismatch=0\tnot-upgraded=0\n")) << report;
 }
 
 }  // namespace
