@@ -43,14 +43,14 @@ put /tmp/other.ppd <<'PPD'
 *DefaultFont: Courier
 *Font Courier: Standard "(002.004S)" Standard ROM
 PPD
-lpadmin -p Other -E -v file:/dev/null -P /tmp/other.ppd
+lpadmin -p Other -E -v file:/dev/null -P /tmp/other.ppd 2>>$OUT/lpadmin.stderr
 
 # Two queues of the sample product's older PPDs, with defaults chosen by their owners.
 set -- $(ls "$SRC"/product/ppd-old/* 2>/dev/null | head -n 2)
 if [ $# -ge 2 ]; then
-  lpadmin -p Office -E -v file:/dev/null -P "$1"
+  lpadmin -p Office -E -v file:/dev/null -P "$1" 2>>$OUT/lpadmin.stderr
   lpadmin -p Office -o PageSize=Letter -o Duplex=DuplexNoTumble
-  lpadmin -p Lab -E -v file:/dev/null -P "$2"
+  lpadmin -p Lab -E -v file:/dev/null -P "$2" 2>>$OUT/lpadmin.stderr
   lpadmin -p Lab -o PageSize=Legal -o Duplex=DuplexTumble
 fi
 
@@ -61,19 +61,24 @@ queues() {
   done
 }
 queues >$OUT/before.txt
+# The preview first: what setup would do, and what would become of each chosen default.
+run_setup preview -n
 run_setup install
+cp /var/log/Plix4.0_CarryOver $OUT/install.carry 2>/dev/null
 queues >$OUT/after.txt
 
 # The product's own queue tool records its queues in the information file and gives
 # each a configuration directory; here the demo stands in for it.
 sed -i 's/^%%ZANBLOCK_PRINTERS_BEGIN$/&\nOffice\nLab/' /opt/zed/plixInfo4.0
 for q in Office Lab; do
-  printf '%s\n' '# Plix queue configuration' '%%PLIX_VERSION_1.0' >/opt/zed/$q/root/plixConfig 2>/dev/null ||
-    { mkdir -p /opt/zed/$q/root && printf '%s\n' '# Plix queue configuration' '%%PLIX_VERSION_1.0' >/opt/zed/$q/root/plixConfig; }
+  mkdir -p /opt/zed/$q/root
+  printf '%s\n' '# Plix queue configuration' '%%PLIX_VERSION_1.0' >/opt/zed/$q/root/plixConfig
   printf '#!/bin/sh\n' >/opt/zed/$q.sh
 done
 run_setup upgrade
+cp /var/log/Plix4.0_CarryOver $OUT/upgrade.carry 2>/dev/null
 cat /opt/zed/Office/root/plixConfig >$OUT/plixConfig.txt
+run_setup uninstall-preview -d -n
 ANSWERS='ja\n' run_setup uninstall -d
 LC_ALL=C lpstat -p >$OUT/final.txt 2>&1
 true

@@ -24,6 +24,13 @@ std::string makeScratchFile(const std::string& dir, std::string_view prefix, std
   return std::string(buffer.data());
 }
 
+namespace {
+std::string scratchDir = "/tmp";
+}  // namespace
+
+const std::string& scratchDirectory() { return scratchDir; }
+void setScratchDirectory(const std::string& dir) { scratchDir = dir; }
+
 FileReplacer::~FileReplacer() { abandon(); }
 
 bool FileReplacer::fail() {

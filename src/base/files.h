@@ -16,6 +16,11 @@ bool pathExists(const std::string& path, bool followLinks = true);
 std::string makeScratchFile(const std::string& dir, std::string_view prefix,
                             std::string_view suffix = {});
 
+// The directory in which the probes make their scratch files: "/tmp", or the private
+// directory of a dry run (setup -n), which must leave nothing in /tmp.
+const std::string& scratchDirectory();
+void setScratchDirectory(const std::string& dir);
+
 // Mode for FileReplacer and replaceFile: the replaced file's owner, group and mode
 // (0644 and the caller's ids when there is none).
 inline constexpr int kKeepMode = -1;

@@ -8,6 +8,7 @@
 
 #include "base/catalogue.h"
 #include "base/command_locator.h"
+#include "base/files.h"
 #include "base/paths.h"
 #include "base/questions.h"
 #include "base/settings.h"
@@ -15,6 +16,7 @@
 #include "base/text.h"
 #include "base/update_log.h"
 #include "base/util.h"
+#include "driver/preview.h"
 #include "install/copy_loop.h"
 #include "install/dir_prep.h"
 #include "install/find_installation.h"
@@ -197,6 +199,7 @@ void readOptionsPass1(int argc, char** argv) {
       case 'd': settings.uninstallMode = 1; break;
       case 'f': settings.installAnywhere = numberValue(optarg); break;
       case 'h': printUsage();
+      case 'n': setPreviewing(); break;
       case 'S': settings.selinuxMode = numberValue(optarg); break;
       default: break;
     }
@@ -254,8 +257,9 @@ void reportStartupProblems() {
 namespace {
 
 // Steps 1-8: the SELinux state and tools, option pass 1, the policy module, the Update
-// log, the commands every step runs, the start line and the source directory.
-void startRun(int argc, char** argv) {
+// log, the commands every step runs, the start line and the source directory. False
+// when a preview has no private directory.
+bool startRun(int argc, char** argv) {
   std::optional<std::string> selinuxEnabled = locateCommand("selinuxenabled");
   commands.chcon = locateCommand("chcon");
   settings.selinuxMode = (selinuxEnabled && runShell(*selinuxEnabled) == 0) ? 1 : 0;
@@ -264,12 +268,16 @@ void startRun(int argc, char** argv) {
 
   readOptionsPass1(argc, argv);
 
-  if (settings.uninstallMode == 0 && settings.selinuxMode != 0) {
+  // A preview loads no module and keeps its log, unlabelled, in its private directory.
+  if (previewing()) {
+    if (!beginPreview()) return false;
+    commands.chcon.reset();
+  } else if (settings.uninstallMode == 0 && settings.selinuxMode != 0) {
     fputs(".......\n", stderr);
     (void)installSelinuxModule();
   }
 
-  settings.logPath = kUpdateLogPath;
+  settings.logPath = previewing() ? previewLogPath() : kUpdateLogPath;
   settings.logOpen = openUpdateLog(settings.userId);
 
   for (auto [name, entry] : {std::pair{"cp", &commands.cp}, std::pair{"rm", &commands.rm},
@@ -281,6 +289,7 @@ void startRun(int argc, char** argv) {
   writeLogLine(formatMessage(Msg::InstallationStarts, nowText().c_str()));
 
   if (argc > 0 && argv[0] != nullptr && argv[0][0] != '\0') setSourceDir(argv[0]);
+  return true;
 }
 
 // Steps 9-14: the location rule, the default directories, option pass 2 and the root
@@ -360,16 +369,30 @@ void settlePpdLocations() {
   if (!settings.cupsModelDir.empty()) {
     int linkCount = 0;
     scanModelLinks(&linkCount);
-    if (!settings.cupsModelDir.empty()) choosePpdInstallDir(settings.existingPpdDir, linkCount);
+    if (settings.cupsModelDir.empty()) return;
+    // A preview only names the directory; the run makes it (and, for old CUPS, its link).
+    if (previewing()) {
+      if (!pathExists(settings.cupsModelDir)) return;
+      settings.ppdInstallDir = decidePpdInstallDir({settings.existingPpdDir, settings.ppdDirFlags,
+                                                    settings.cupsVersion, settings.ppdInstallDir,
+                                                    settings.cupsModelDir, {}})
+                                   .dir;
+    } else {
+      choosePpdInstallDir(settings.existingPpdDir, linkCount);
+    }
   }
 }
 
 }  // namespace
 
 int runSetup(int argc, char** argv) {
-  startRun(argc, argv);
-  if (!passRules(argc, argv)) return endRun();
+  if (!startRun(argc, argv)) return kPreviewError;
+  if (!passRules(argc, argv)) {
+    if (!previewing()) return endRun();
+    return previewFailed(settings.userId != 0 ? "setup must run as root" : "setup does not run from here (-f 0)");
+  }
   probeHost();
   settlePpdLocations();
+  if (previewing()) return runPreview();
   return settings.uninstallMode != 0 ? runUninstallBranch() : runInstallBranch();
 }

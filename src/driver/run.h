@@ -4,12 +4,12 @@
 
 #include <string>
 
-inline constexpr const char* kOptionString = "df:hi:m:q:u:w:S:D:Z:";
+inline constexpr const char* kOptionString = "df:hi:m:nq:u:w:S:D:Z:";
 
 // Runs setup with its command line; returns the exit status (0 on every ordinary end).
 int runSetup(int argc, char** argv);
 
-// Option pass 1 (-d, -f, -h, -S) and pass 2 (-D, -Z, -i, -m, -q, -u, -w). Each
+// Option pass 1 (-d, -f, -h, -n, -S) and pass 2 (-D, -Z, -i, -m, -q, -u, -w). Each
 // ignores the other pass's letters, unknown letters and options that lack a value.
 // Pass 1 prints the usage and exits 0 on -h.
 void readOptionsPass1(int argc, char** argv);

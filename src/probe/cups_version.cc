@@ -107,7 +107,7 @@ int versionFromCupsConfig() {
     }
   }
   if (program == nullptr) return 0;
-  std::string scratch = myTmpName("/tmp", "ZAN");
+  std::string scratch = myTmpName(scratchDirectory(), "ZAN");
   std::string command = shellWord(program) + " --version > " + formatText(" %s", shellWord(scratch).c_str());
   runShell(command);
   int version = versionFromFile(scratch.c_str(), VersionSource::CupsConfig, "CUPS Version : %d // %s");
@@ -151,7 +151,7 @@ int getCupsVersion() {
 }
 
 int queryCupsServerVersion() {
-  std::string scratch = myTmpName("/tmp", "ZAN");
+  std::string scratch = myTmpName(scratchDirectory(), "ZAN");
 
   std::string netcat;
   if (!settings.sourceDir.empty() && pathExists(settings.sourceDir + "/zannc")) {
