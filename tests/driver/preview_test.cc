@@ -1,0 +1,117 @@
+// The dry run (setup -n, and -d -n) in the sandbox, on a real cupsd with two queues of
+// the sample product's older PPDs: it leaves the upper layer as the scheduler alone
+// leaves it, and its carry-over rows are those of the real run's report that follows.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "sandbox/sandbox.h"
+
+namespace {
+
+// What the running scheduler itself writes (its state, cache and logs); anything else
+// in the upper layer came from the run under test.
+std::vector<std::string> beyondScheduler(const SandboxResult& r) {
+  std::vector<std::string> left;
+  for (const std::string& path : r.listing()) {
+    bool scheduler = path.rfind("/var/cache/", 0) == 0 || path.rfind("/var/spool/", 0) == 0 ||
+                     path.rfind("/var/log/cups/", 0) == 0 || path.rfind("/etc/cups/ssl/", 0) == 0 ||
+                     path == "/etc/cups/" || path == "/etc/cups/ppd/" ||
+                     path == "/var/" || path == "/var/log/" || path == "/etc/" || path == "/run/";
+    if (!scheduler) left.push_back(path);
+  }
+  return left;
+}
+
+// The report part of a preview: from its header row to its summary line.
+std::string reportPart(const std::string& preview) {
+  size_t from = preview.find("queue\toption\told\tnow\toutcome\n");
+  size_t to = preview.find("\n", preview.find("summary\t", from == std::string::npos ? 0 : from));
+  return from == std::string::npos || to == std::string::npos ? "" : preview.substr(from, to + 1 - from);
+}
+
+// Lines of `text` that begin with `prefix`.
+std::vector<std::string> linesStarting(const std::string& text, const std::string& prefix) {
+  std::vector<std::string> lines;
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find('\n', at);
+    std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+    at = end == std::string::npos ? text.size() : end + 1;
+  }
+  return lines;
+}
+
+TEST(Preview, ChangesNothingAndShowsTheRowsOfTheRunThatFollows) {
+  Sandbox box;
+  // The world: two product queues with chosen defaults, every one of them offered by the
+  // new PPDs.
+  SandboxResult prep = box.run(R"(
+start_cupsd || exit 1
+set -- $SRC/product/ppd-old/Orvex_ColorPage_7350_PS.ppd $SRC/product/ppd-old/Orvex_LaserPro_4200_PCL.ppd
+lpadmin -p Office -E -v file:/dev/null -P "$1" 2>/dev/null && lpadmin -p Office -o PageSize=Letter -o Duplex=DuplexNoTumble &&
+lpadmin -p Lab -E -v file:/dev/null -P "$2" 2>/dev/null && lpadmin -p Lab -o PageSize=Legal
+)");
+  ASSERT_EQ(prep.status, 0) << prep.error;
+  box.keep(prep);
+
+  const char* preview = R"(
+start_cupsd || exit 1
+tmp_entries >$OUT/tmp.before
+run_setup preview -n
+run_setup removal -d -n
+tmp_entries >$OUT/tmp.after
+)";
+  // A new installation previewed: nothing outside the scheduler's own files changes.
+  SandboxResult dry = box.run(preview);
+  ASSERT_EQ(dry.status, 0) << dry.error;
+  EXPECT_EQ(beyondScheduler(dry), std::vector<std::string>{});
+  EXPECT_EQ(dry.out("tmp.after"), dry.out("tmp.before"));
+  EXPECT_FALSE(dry.changed("/etc/cups/ppd/Office.ppd"));
+  EXPECT_FALSE(dry.changed("/etc/cups/Office.ppd.rpmsave"));
+  EXPECT_EQ(dry.out("preview.status"), "0\n");
+  EXPECT_EQ(dry.out("preview.stderr"), "");
+  const std::string shown = dry.out("preview.stdout");
+  EXPECT_NE(shown.find("\nInstallation: new, into /opt/zed\n"), std::string::npos) << shown;
+  EXPECT_EQ(linesStarting(shown, "Queue Office (/etc/cups/ppd/Office.ppd): new PPD ").size(), 1u) << shown;
+  EXPECT_NE(shown.find("\nProduct files: 10 to copy, 0 already in place\n"), std::string::npos) << shown;
+  EXPECT_EQ(linesStarting(shown, "Changes: new installation, 10 files, ").size(), 1u) << shown;
+  EXPECT_EQ(dry.out("removal.stdout"),
+            "setup -d -n: what an uninstallation would remove; nothing has been removed.\n"
+            "No installation of Plix found: nothing to remove.\n");
+
+  // The real run: its report has exactly the rows the preview showed.
+  SandboxResult real = box.run(R"(
+start_cupsd || exit 1
+run_setup install
+cp /var/log/Plix4.0_CarryOver $OUT/report
+sed -i 's/^%%ZANBLOCK_PRINTERS_BEGIN$/&\nOffice\nLab/' /opt/zed/plixInfo4.0
+mkdir -p /opt/zed/Office/root
+)");
+  ASSERT_EQ(real.status, 0) << real.error;
+  const std::string rows = reportPart(shown);
+  EXPECT_NE(rows.find("\nOffice\tDuplex\tDuplexNoTumble\tDuplexNoTumble\tcarried\n"), std::string::npos) << rows;
+  EXPECT_EQ(rows, real.upperFile("/var/log/Plix4.0_CarryOver"));
+  box.keep(real);
+
+  // Installed, queues recorded: a second preview has nothing to copy, and the removal
+  // is listed; again nothing changes.
+  SandboxResult again = box.run(preview);
+  ASSERT_EQ(again.status, 0) << again.error;
+  EXPECT_EQ(beyondScheduler(again), std::vector<std::string>{});
+  EXPECT_EQ(again.out("tmp.after"), again.out("tmp.before"));
+  const std::string second = again.out("preview.stdout");
+  EXPECT_NE(second.find("\nInstallation: upgrade of kind 2 (plixInfo4.0) in /opt/zed\n"), std::string::npos) << second;
+  EXPECT_NE(second.find("\nProduct files: 0 to copy, 10 already in place\n"), std::string::npos) << second;
+  EXPECT_EQ(linesStarting(second, "Changes: none").size(), 1u) << second;
+  const std::string removal = again.out("removal.stdout");
+  EXPECT_EQ(again.out("removal.status"), "0\n");
+  EXPECT_EQ(linesStarting(removal, "Queue: "),
+            (std::vector<std::string>{"Queue: Lab", "Queue: Office, with /opt/zed/Office/"}));
+  EXPECT_EQ(linesStarting(removal, "File: /opt/zed/bin/").size(), 3u) << removal;
+  EXPECT_EQ(linesStarting(removal, "Directory: "),
+            (std::vector<std::string>{"Directory: /opt/zed/etc/", "Directory: /opt/zed/bin/"}));
+}
+
+}  // namespace
