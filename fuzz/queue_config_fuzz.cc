@@ -1,0 +1,23 @@
+// A queue's configuration file marked with the new version. The code writes below
+// /opt/zed and in /tmp, so both are private, empty tmpfs mounts here. A file without
+// the old marker comes back byte for byte.
+#include "fuzz/support.h"
+#include "upgrade/queue_upgrade.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz::privateMounts({"/opt", "/tmp"});
+  std::filesystem::create_directories("/opt/zed/q/root");
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  (void)fuzz::dir();
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  fuzz::writeFile("/opt/zed/q/root/plixConfig", text);
+  (void)processPrinterConfig("q");
+  if (text.find("%%PLIX_VERSION_1.0") == std::string_view::npos &&
+      fuzz::readFile("/opt/zed/q/root/plixConfig") != text)
+    fuzz::finding("a file without the marker changed: " + std::to_string(size) + " bytes became " +
+                  std::to_string(fuzz::readFile("/opt/zed/q/root/plixConfig").size()));
+  return 0;
+}
