@@ -457,7 +457,7 @@ int removeProductFiles(int queuesLeft) {
     writeLogLine(formatMessage(Msg::RemoveDir, path.c_str()) +
                  catalogueText(done ? Msg::Ok : Msg::NotPossible));
     if (shared.count(name + 1) > 0) logMessage(Msg::DirKept, path.c_str());
-    if (exists && !done) ++left;
+    else if (exists && !done) ++left;
   }
   return left;
 }

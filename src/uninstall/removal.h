@@ -54,7 +54,7 @@ int removeProductQueues();
 // only this product's files in them go and the directory stays, with one line. The
 // information file stays while `queuesLeft` queues are left; /usr/bin/zangsfilter goes
 // only when it is the link into this installation's bin directory.
-// Returns the number of directories that exist and were not removed.
+// Returns the number of the product's directories that exist and were not removed.
 int removeProductFiles(int queuesLeft = 0);
 
 // True when `dir` is an absolute path that does not resolve to "/" and holds the

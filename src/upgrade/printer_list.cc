@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/text.h"
 #include "base/update_log.h"
 #include "upgrade/ring.h"
 
@@ -34,15 +35,7 @@ void resetPList(PListEntry* head) {
   initPList(head);
 }
 
-bool readWholeLine(FILE* file, std::string* line) {
-  line->clear();
-  int c;
-  while ((c = getc(file)) != EOF) {
-    line->push_back(static_cast<char>(c));
-    if (c == '\n') break;
-  }
-  return !line->empty();
-}
+bool readWholeLine(FILE* file, std::string* line) { return readLine(file, line); }
 
 bool takeInfoQueueName(const std::string& name) {
   if (name.size() <= kQueueNameMax && name.find('\0') == std::string::npos &&

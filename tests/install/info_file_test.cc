@@ -2,8 +2,11 @@
 // directory of the test's own; the USRDIR value that findInstallation reads from the
 // file PLIXINFO names. (The lookup in /opt/zed runs in the sandbox: installation_test.)
 #include <stdlib.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 
@@ -12,6 +15,7 @@
 #include "base/settings.h"
 #include "install/find_installation.h"
 #include "install/info_file.h"
+#include "install/uninstall_script.h"
 #include "sandbox/sandbox.h"
 
 namespace {
@@ -106,6 +110,45 @@ TEST_F(InfoFileTest, UsrdirValueCases) {
   unsigned kind = 0;
   EXPECT_EQ(findInstallation(nullptr, &kind), 0);
   EXPECT_EQ(kind, ~0u);
+}
+
+}  // namespace
+
+namespace {
+
+// Under a file-size limit no writer leaves a cut file: the old one stays byte for byte,
+// the failure gets a line and no success is logged.
+TEST_F(InfoFileTest, WritersUnderAFileSizeLimitKeepTheOldFileWhole) {
+  ASSERT_EQ(mkdir((dir + "/etc").c_str(), 0755), 0);
+  const std::string names[] = {"/plixInfo4.0", "/etc/UNINSTALLPLIX"};
+  for (const std::string& name : names) std::ofstream(dir + name) << "old\n";
+  std::ofstream(dir + "/plixInfo2.0") << std::string(300, '#') << "\n";
+  struct rlimit saved, small;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  small = saved;
+  small.rlim_cur = 100;
+  signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  int pipeFds[2], savedErr = dup(2);  // a pipe: the limit does not cut what is logged
+  ASSERT_EQ(pipe(pipeFds), 0);
+  dup2(pipeFds[1], 2);
+  writeInfoFile();
+  copyInfoFile();
+  writeUninstallScript();
+  dup2(savedErr, 2);
+  close(pipeFds[1]);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+  char buffer[4096];
+  std::string log(buffer, static_cast<size_t>(std::max<ssize_t>(0, ::read(pipeFds[0], buffer, sizeof buffer))));
+  close(pipeFds[0]);
+  close(savedErr);
+  std::string expected;
+  for (const std::string& name : {names[0], names[0], names[1]}) {
+    expected += "Datei '" + dir + name +
+                "' konnte nicht geschrieben werden (File too large); die alte Datei bleibt unver\344ndert.\n";
+    EXPECT_EQ(readFile(dir + name), "old\n") << name;
+  }
+  EXPECT_EQ(log, expected);
 }
 
 }  // namespace

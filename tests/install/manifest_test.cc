@@ -1,9 +1,11 @@
 // The installation manifest read from a product directory of the test's own.
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -89,12 +91,19 @@ TEST_F(ManifestTest, WhereTheManifestIsFoundAndWhereItEnds) {
   EXPECT_EQ(read("x/y ./bin\n", "OTHER.CONF"), 1);
 }
 
-TEST_F(ManifestTest, LongLinesAreReadInPiecesOf255) {
-  // The destination ends exactly at the piece limit: the rest of the line is read as
-  // a line of its own, whose first token becomes a source.
+TEST_F(ManifestTest, LongLinesAreReadWholeAndItemsStayInsideTheProduct) {
+  // A line longer than 255 bytes is one item: its tail never becomes an item of its own.
   std::string dest = "/" + std::string(254 - 6, 'd');
-  ASSERT_EQ(read("a/src " + dest + "more/item ./bin 00755\n"), 2);
-  EXPECT_EQ(items(2), "a/src|" + dest + "|0\nmore/item|./bin|755\n");
+  ASSERT_EQ(read("a/src " + dest + "more/item ./bin 00755\n"), 1);
+  EXPECT_EQ(items(1), "a/src|" + dest + "more/item|755\n");
+  // Sources outside the product directory, and "./" destinations that climb out of the
+  // installation directory, are refused; a link in the product leading out too.
+  ASSERT_EQ(symlink("/etc/shadow", (dir + "/shadow").c_str()), 0);
+  for (auto [source, destination, inside] :
+       {std::tuple{"bin/setup", "./bin", true}, {"..x/y", "./a..b", true}, {"bin/setup", "/usr/bin", true},
+        {"../../../etc/shadow", "./etc", false}, {"/etc/shadow", "./bin", false}, {"shadow", "./etc", false},
+        {"bin/setup", "./../../../etc/cron.d", false}, {"bin/..", "./bin", false}})
+    EXPECT_EQ(itemStaysInside({source, destination, 0644}, dir), inside) << source << " " << destination;
 }
 
 TEST_F(ManifestTest, TooLongSourceOrTooManyItemsEndTheReadingWithALogLine) {

@@ -31,6 +31,11 @@ archive() { run_case install_tests save_ppds $1 PPD_DIR="$2"; tar tf /var/tmp/Pl
 archive blank '/srv/ppd dir'
 archive notdir /srv/work/stranger.txt
 archive absent /srv/absent
+# Names planted in /var/tmp: a link to a system file and a dangling one stay as they are.
+ln -s /etc/shadow /var/tmp/PlixPPDFiles4.0-8.tar
+run_case install_tests save_ppds shadow PPD_DIR="/srv/ppd dir"
+rm /var/tmp/PlixPPDFiles4.0-8.tar && ln -s /etc/cron.d/planted /var/tmp/PlixPPDFiles4.0-8.tar
+run_case install_tests save_ppds dangling PPD_DIR="/srv/ppd dir"
 )");
   ASSERT_EQ(r.status, 0) << r.error;
   EXPECT_EQ(r.out("blank.out"), "0 /srv/work\n");
@@ -41,6 +46,10 @@ archive absent /srv/absent
   EXPECT_EQ(r.out("absent.out"), "-1 /srv/work\n");
   EXPECT_EQ(r.out("absent.log"), "Keine Zugrif auf PPD Verzeichnis: \"/srv/absent\"\n");
   EXPECT_EQ(r.out("absent.tar"), "");
+  for (const char* run : {"shadow", "dangling"})
+    EXPECT_EQ(r.out(std::string(run) + ".log"),
+              "'/var/tmp/PlixPPDFiles4.0-8.tar' ist schon vorhanden und wird weder benutzt noch \374berschrieben.\n");
+  EXPECT_FALSE(r.changed("/etc/shadow") || r.changed("/etc/cron.d/planted"));
 }
 
 }  // namespace

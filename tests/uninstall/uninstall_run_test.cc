@@ -127,3 +127,57 @@ true
 }
 
 }  // namespace
+
+namespace {
+
+// Installation directories that are links: into /usr (the install writes through it)
+// and a relocation to /srv/zed. Each world is installed and removed; between them a
+// foreign /usr/bin/zangsfilter, and installation directories others could take over.
+TEST(LinkedInstallation, UninstallRemovesOnlyWhatTheProductPutThere) {
+  Sandbox box;
+  SandboxResult r = box.run(R"SH(
+start_cupsd || exit 1
+snapshot() { find /usr /srv /opt /etc -xdev -path /etc/cups -prune -o -print | sort; }
+umask 000
+for world in usr srv; do
+  target=/usr; [ $world = srv ] && { mkdir -m 0755 /srv/zed; target=/srv/zed; }
+  [ $world = srv ] && put /usr/bin/zangsfilter 0755 <<<'another package'
+  ln -s $target /opt/zed
+  snapshot >/tmp/before
+  run_setup $world-install
+  ANSWERS='ja\n' run_setup $world-remove -d
+  snapshot | diff /tmp/before - | grep '^[<>]' | grep -v 'ppd.*/zed' >$OUT/$world.changed
+  rm /opt/zed
+done
+stat -c %a /var/log/Plix4.0_UpdateLog >$OUT/logmode
+mkdir -m 0777 /srv/open && mkdir -p /srv/theirs && chown 65534 /srv/theirs
+run_setup open -u /srv/open
+run_setup theirs -u /srv/theirs/zed
+true
+)SH");
+  ASSERT_EQ(r.status, 0) << r.error;
+  // Nothing of the system goes, everything the product made goes (its PPD directory
+  // stays, as always); /usr/bin stays with one line, and so does the foreign filter.
+  EXPECT_EQ(r.out("usr.changed") + r.out("srv.changed"), "");
+  EXPECT_EQ(r.out("logmode"), "644\n");
+  const std::string shared = "L\366sche Verzeichnis: '/opt/zed/bin' - Nicht m\366glich\nDas Verzeichnis "
+                             "'/opt/zed/bin' enth\344lt Dateien, die nicht zu Plix geh\366ren, und bleibt erhalten.\n";
+  EXPECT_NE(r.out("usr-remove.log").find(shared + kDone), npos) << r.out("usr-remove.log");
+  std::string srv = fixedLines("/opt/zed", "-++-+++-+---++");
+  srv.insert(srv.find("/usr/bin/zangsfilter' - Nicht m\366glich\n") + 38,
+             "'/usr/bin/zangsfilter' geh\366rt nicht zu Plix und bleibt erhalten.\n");
+  EXPECT_EQ(tail(r.out("srv-remove.log")), found(1) + srv + kDone);
+  EXPECT_NE(r.out("srv-install.log").find("Verkn\374pfung /usr/bin/zangsfilter mit /opt/zed/bin/zangsfilter nicht "
+                                          "hergestellt: '/usr/bin/zangsfilter' ist schon vorhanden und geh\366rt "
+                                          "nicht zu Plix.\n"), npos);
+  // Installation directories that others could take over are refused before anything is made.
+  for (std::string run : {"open:/srv/open' ist f\374r andere Benutzer beschreibbar",
+                          "theirs:/srv/theirs' geh\366rt einem anderen Benutzer (uid 65534)"}) {
+    std::string name = run.substr(0, run.find(':')), why = run.substr(run.find(':') + 1);
+    EXPECT_NE(r.out(name + ".log").find("existiert nicht oder ist falsch.\nGrund: '" + why + ".\nBeende"), npos)
+        << r.out(name + ".log");
+  }
+  EXPECT_FALSE(r.changed("/srv/open/bin") || r.changed("/srv/theirs/zed"));
+}
+
+}  // namespace
