@@ -5,9 +5,11 @@
 // copy of the new PPD and sh+gzip when it is compressed, its rewrite into a second file,
 // sh+cp over the queue's PPD, and the configuration file rewritten.
 //
-// Usage: scale_floor CANDIDATE_DIR JOBS
+// Usage: scale_floor CANDIDATE_DIR JOBS [files]
 //   JOBS: one queue a line, tab-separated: queue name, its PPD, its new PPD, its
-//   configuration file. Run as root inside the sandbox only (it writes /etc/cups).
+//   configuration file. With "files" the saved copy and the copy back are written by
+//   this process instead of sh+cp (as setup does them since they replace files whole).
+//   Run as root inside the sandbox only (it writes /etc/cups).
 #include <dirent.h>
 #include <unistd.h>
 
@@ -47,10 +49,11 @@ void run(const std::string& command) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    fprintf(stderr, "usage: scale_floor CANDIDATE_DIR JOBS\n");
+  if (argc < 3 || argc > 4) {
+    fprintf(stderr, "usage: scale_floor CANDIDATE_DIR JOBS [files]\n");
     return 2;
   }
+  bool inProcess = argc == 4 && strcmp(argv[3], "files") == 0;
   std::string dirPath = argv[1];
   if (DIR* dir = opendir(dirPath.c_str())) {
     while (struct dirent* d = readdir(dir)) {
@@ -68,15 +71,18 @@ int main(int argc, char** argv) {
   std::string queue, ppd, newPpd, config;
   while (std::getline(jobs, queue, '\t') && std::getline(jobs, ppd, '\t') && std::getline(jobs, newPpd, '\t') &&
          std::getline(jobs, config)) {
-    (void)readWhole(ppd);  // the old defaults are read from it
-    run("cp -f " + ppd + " /etc/cups/" + queue + ".ppd.rpmsave");
+    std::string old = readWhole(ppd);  // the old defaults are read from it
+    std::string saved = "/etc/cups/" + queue + ".ppd.rpmsave";
+    if (inProcess) writeWhole(saved, old);
+    else run("cp -f " + ppd + " " + saved);
     bool compressed = newPpd.find(".gz") != std::string::npos;
     std::string input = "/tmp/floorin";
     writeWhole(input + (compressed ? ".gz" : ""), readWhole(newPpd));
     if (compressed) run("gzip -d " + input + ".gz");
     writeWhole("/tmp/floorout", readWhole(input));
     unlink(input.c_str());
-    run("cp -f /tmp/floorout " + ppd);
+    if (inProcess) writeWhole(ppd, readWhole("/tmp/floorout"));
+    else run("cp -f /tmp/floorout " + ppd);
     unlink("/tmp/floorout");
     writeWhole("/tmp/floorconf", readWhole(config));
     writeWhole(config, readWhole("/tmp/floorconf"));

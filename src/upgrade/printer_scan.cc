@@ -102,7 +102,8 @@ int scanInstalledPrinters(PListEntry* head, int* count) {
       PpdHead facts;
       facts.wantVersion = true;
       bool done = false;
-      for (int n = 0; n < kScanLines && !done && readPiece(file, &line); ++n) done = scanHeadLine(line, &facts);
+      for (int n = 0; n < kScanLines && !done && readPiece(file, &line); ++n)
+        done = scanHeadLine(line, &facts);
       fclose(file);
       if (!facts.haveModel || facts.version != 1 || facts.pdlKind == 0) continue;
 

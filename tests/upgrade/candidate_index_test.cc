@@ -39,7 +39,8 @@ TEST(HeadScan, FirstKnownModelFirstMarkerAboveZeroAndWhereTheScanStops) {
       {true, {"*% Plix version: 1\n", "*ModelName: \"Zeta 9 PCL\"\n", laser, "*% x\n"}, 3,
        "\"Orvex LaserPro 4200 PCL\"", 2, "LaserPro 4200", 1},
       // Markers 0 and none do not count; the first digit above 0 does, even a 2.
-      {true, {laser, "*% Plix version: 0\n", "*% Plix version:\n", "*% Plix version:2\n", "*% Plix version: 1\n"}, 4,
+      {true, {laser, "*% Plix version: 0\n", "*% Plix version:\n", "*% Plix version:2\n", "*% Plix version: 1\n"},
+       4,
        "\"Orvex LaserPro 4200 PCL\"", 2, "LaserPro 4200", 2},
       // The first known model wins even when its window gives no kind.
       {true, {"*ModelName: \"Orvex LaserPro 4200 PCL 6 Series\"\n", laser}, 2,
@@ -73,10 +74,11 @@ struct ScratchDir {
   ~ScratchDir() { std::filesystem::remove_all(path); }
   // A small product PPD of `model` (gzip-compressed when the name ends in ".gz").
   void ppd(const std::string& name, const std::string& model) const {
-    cups_file_t* file = cupsFileOpen((path + "/" + name).c_str(), name.ends_with(".gz") ? "w9" : "w");
-    ASSERT_NE(file, nullptr);
-    cupsFilePrintf(file, "*PPD-Adobe: \"4.3\"\n*%% Plix version: 1\n*ModelName: \"Orvex %s\"\n", model.c_str());
-    cupsFileClose(file);
+    std::string file = path + "/" + name;
+    cups_file_t* out = cupsFileOpen(file.c_str(), name.ends_with(".gz") ? "w9" : "w");
+    ASSERT_NE(out, nullptr);
+    cupsFilePrintf(out, "*PPD-Adobe: \"4.3\"\n*%% Plix version: 1\n*ModelName: \"Orvex %s\"\n", model.c_str());
+    cupsFileClose(out);
   }
 };
 
@@ -129,7 +131,8 @@ TEST(CandidateIndex, GivesTheResultAndTheLinesOfTheSearchThatOpensEveryCandidate
   a.ppd("only.ppd.gz", "LaserPro 4200 DN PCL");
   std::ofstream(a.path + "/readme.txt") << "no model here\n";
   std::filesystem::create_directory(a.path + "/sub");
-  for (const char* link : {"gone.ppd", "gone2.ppd"}) symlink("/nowhere/gone.ppd", (a.path + "/" + link).c_str());
+  for (const char* link : {"gone.ppd", "gone2.ppd"})
+    symlink("/nowhere/gone.ppd", (a.path + "/" + link).c_str());
   b.ppd("second.ppd", "LaserPro 1200 PS");
   b.ppd("dup2.ppd", models[2]);
   symlink("/nowhere/gone.ppd", (b.path + "/gone.ppd").c_str());
@@ -140,7 +143,8 @@ TEST(CandidateIndex, GivesTheResultAndTheLinesOfTheSearchThatOpensEveryCandidate
     if (e.is_regular_file() && !e.is_symlink() && e.path().string().find(".ppd") != std::string::npos)
       order.push_back(e.path().filename());
   a.ppd(order.back(), "LaserPro 1200 MFP PXL");
-  models.insert(models.end(), {"LaserPro 4200 DN PCL", "LaserPro 1200 PS", "LaserPro 1400 Plus PS", "LaserPro 1200 MFP PXL"});
+  models.insert(models.end(),
+                {"LaserPro 4200 DN PCL", "LaserPro 1200 PS", "LaserPro 1400 Plus PS", "LaserPro 1200 MFP PXL"});
 
   // A queue for every model (the last one found nowhere), and one named by a prefix of it.
   std::vector<PListEntry> queues;
@@ -155,7 +159,9 @@ TEST(CandidateIndex, GivesTheResultAndTheLinesOfTheSearchThatOpensEveryCandidate
   }
 
   resetCandidateIndex();
-  Search indexed = [](const std::string& d, const PListEntry& e, std::string* p) { return findNewPpd(d, &e, e.pdlKind, e.modelId, p); };
+  Search indexed = [](const std::string& d, const PListEntry& e, std::string* p) {
+    return findNewPpd(d, &e, e.pdlKind, e.modelId, p);
+  };
   std::vector<std::string> answers;
   std::string all;
   for (const PListEntry& queue : queues) {
@@ -174,7 +180,8 @@ TEST(CandidateIndex, GivesTheResultAndTheLinesOfTheSearchThatOpensEveryCandidate
 
   // Later searches answer from memory: the files are no longer read.
   std::filesystem::remove_all(a.path + "/m0.ppd");
-  for (size_t i = 0; i < queues.size(); ++i) EXPECT_EQ(searchBoth(indexed, a.path, b.path, queues[i]), answers[i]);
+  for (size_t i = 0; i < queues.size(); ++i)
+    EXPECT_EQ(searchBoth(indexed, a.path, b.path, queues[i]), answers[i]) << queues[i].modelName;
   resetCandidateIndex();
 }
 
