@@ -1,5 +1,5 @@
 // Console questions: the answer tables of both kinds, the reading of one answer line
-// from standard input, and one question answered on standard input in a setup run.
+// from standard input, and what a question prints before its answer is read.
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include "base/questions.h"
-#include "sandbox/sandbox.h"
 
 namespace {
 
@@ -89,28 +88,6 @@ TEST(Questions, QuestionAndHintGoToStandardOutputBeforeTheAnswerIsRead) {
     EXPECT_EQ(ask(question), result) << question;
     EXPECT_EQ(testing::internal::GetCapturedStdout(), std::string(question) + "\n" + hint);
   }
-}
-
-// The uninstall confirmation asked by a root run in the sandbox: the answer comes from
-// standard input; "nein", like the end of input, stops the run with message 80.
-TEST(Questions, UninstallConfirmationIsAnsweredOnStandardInput) {
-  Sandbox box;
-  SandboxResult r = box.run(R"(
-printf '# Plix 4.0 Information File\nUSRDIR          /opt/zed\n' | put /opt/zed/plixInfo4.0
-export ZANLPMODE=CUPS
-ANSWERS='nein\n' run_setup no -d
-ANSWERS='' run_setup eof -d
-)");
-  ASSERT_EQ(r.status, 0) << r.error;
-  const std::string stopped = "Program durch Benutzer gestopt.\n";
-  for (const char* run : {"no", "eof"}) {
-    EXPECT_EQ(r.out(std::string(run) + ".stdout"),
-              "M\366chten Sie wirklich Plix und alle Plix Druckerwarteschlange l\366schen?\n"
-              "\nAntworten Sie bitte mit j[a] oder n[ein], gefolgt durch <RETURN>. ");
-    EXPECT_NE(r.out(std::string(run) + ".log").find(stopped), std::string::npos) << r.out(std::string(run) + ".log");
-  }
-  EXPECT_NE(r.out("no.stderr").find(stopped), std::string::npos) << r.out("no.stderr");
-  EXPECT_NE(r.upperFile("/opt/zed/plixInfo4.0"), "");  // nothing removed
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // setup run end to end in the sandbox: usage, the location and root rules, the log
-// header with and without chcon, over-long start paths, SELinux mode, print systems.
+// header with and without chcon, over-long start paths, print systems, installation
+// directories and the step-by-step stop.
 #include <regex>
 #include <string>
 
@@ -133,34 +134,6 @@ TEST_F(SetupRun, OverlongStartPathAndWorkingDirectoryAreRefusedNotCut) {
   // A working directory that does not fit: the relative start path is kept as it is.
   EXPECT_NE(r().out("longcwd.log").find("Verzeichnis, von dem installiert wird: './setup'.\n"), std::string::npos);
 }
-
-TEST(SetupSelinux, SelinuxModeFromTheProbeAndFromOptionS) {
-  Sandbox box;
-  SandboxResult r = box.run(R"(
-rm /usr/bin/chcon
-fake_command /usr/sbin/selinuxenabled 0
-fake_command /usr/sbin/semodule 0
-run_setup on
-echo --- >>$OUT/calls.log
-run_setup off -S 0
-echo --- >>$OUT/calls.log
-run_setup uninstall -f 0 -d -u /nowhere
-)");
-  ASSERT_EQ(r.status, 0) << r.error;
-  EXPECT_EQ(r.out("on.stderr").rfind(".......\n", 0), 0u);
-  EXPECT_NE(r.out("on.log").find("SELinux ist activ: Ja.\nSELinux Modulde plix.pp ist installiert.\n"), std::string::npos);
-  EXPECT_EQ(r.out("off.stderr").find("......."), std::string::npos);
-  EXPECT_NE(r.out("off.log").find("SELinux ist activ: Nein.\n"), std::string::npos);
-  EXPECT_EQ(r.out("uninstall.stderr").find("......."), std::string::npos);
-  // The probe runs selinuxenabled in every run; the module is never loaded with -S 0 or -d.
-  std::string calls = r.out("calls.log");
-  EXPECT_EQ(calls.substr(calls.find("---")),
-            "---\n/usr/sbin/selinuxenabled \n---\n/usr/sbin/selinuxenabled \n");
-}
-
-}  // namespace
-
-namespace {
 
 TEST(SetupBranches, InstallDirectoryPrintSystemAndStepwiseEdges) {
   Sandbox box;
