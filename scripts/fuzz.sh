@@ -5,7 +5,7 @@
 # PLIX_FUZZ_RUNS=N stops each target after N executions instead (e.g. 10000000).
 # The growing corpora stay in BUILD_DIR/fuzz-corpus, findings in BUILD_DIR/fuzz-findings,
 # each target's output in BUILD_DIR/fuzz-logs; a target's temporary directory is in
-# BUILD_DIR/fuzz-tmp while it runs. Exit status 1 when any target reported.
+# /dev/shm (else BUILD_DIR/fuzz-tmp) while it runs. Exit status 1 when any target reported.
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:?usage: fuzz.sh BUILD_DIR SECONDS [TARGET...]}" && pwd) || exit 2
@@ -44,8 +44,11 @@ for t in "${targets[@]}"; do
   limit=(-max_total_time="$seconds")
   [ -n "${PLIX_FUZZ_RUNS:-}" ] && limit=(-runs="$PLIX_FUZZ_RUNS")
   log=$build/fuzz-logs/$t.log
-  export TMPDIR=$build/fuzz-tmp/$t
-  rm -rf "$TMPDIR" && mkdir -p "$TMPDIR" || exit 2
+  # In memory where there is a tmpfs: the writers flush every file they replace.
+  tmpbase=$build/fuzz-tmp
+  [ -d /dev/shm ] && [ -w /dev/shm ] && tmpbase=/dev/shm
+  mkdir -p "$tmpbase" && TMPDIR=$(mktemp -d "$tmpbase/plix-fuzz-$t.XXXXXX") || exit 2
+  export TMPDIR
   "$program" "${limit[@]}" -dict="$here/fuzz/plix.dict" -close_fd_mask=3 -timeout=10 -print_final_stats=1 \
     -artifact_prefix="$build/fuzz-findings/$t-" "$corpus" >"$log" 2>&1
   status=$?
