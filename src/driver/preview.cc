@@ -29,20 +29,6 @@ namespace {
 bool previewMode = false;
 std::string privateDir;
 
-// The whole content of `path`, plain or gzip-compressed; false when it cannot be read.
-bool readWhole(const std::string& path, std::string* text) {
-  cups_file_t* file = cupsFileOpen(path.c_str(), "r");
-  if (file == nullptr) return false;
-  text->clear();
-  char buffer[8192];
-  ssize_t n;
-  while ((n = cupsFileRead(file, buffer, sizeof buffer)) > 0) text->append(buffer, static_cast<size_t>(n));
-  // cupsFileRead gives -1 at the end of the file as on an error; only the end counts.
-  bool whole = cupsFileEOF(file) != 0;
-  cupsFileClose(file);
-  return whole;
-}
-
 std::string baseName(const std::string& path) {
   size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -120,21 +106,9 @@ bool newPpdFor(const PListEntry* entry, const std::vector<std::string>& sourcePp
 }
 
 // The rows of one queue, as the queue upgrade plans them and then checks the installed
-// PPD: here the planned PPD is written into the private directory and checked there.
-// *unchanged: the upgrade would leave the queue's PPD byte for byte as it is.
+// PPD: here the planned PPD is checked in the private directory.
 std::vector<CarryRow> queueRows(const PListEntry* entry, const std::string& newPpd, bool* unchanged) {
-  std::string newText, current;
-  *unchanged = false;
-  if (!readWhole(newPpd, &newText)) return {notUpgradedRow(entry->queueName, "unreadable-new-ppd")};
-  std::vector<OldDefault> old;
-  (void)readOldDefaults(entry->ppdPath, &old);
-  CarryPlan plan = planCarryOver(entry->queueName, old, newText);
-  *unchanged = readWhole(entry->ppdPath, &current) && current == plan.text;
-  std::string file = privateDir + "/planned.ppd";
-  std::vector<CarryRow> mismatches;
-  if (replaceFile(file, plan.text, 0600)) (void)verifyCarryOver(file, &plan, &mismatches);
-  (void)unlink(file.c_str());
-  return plan.rows;
+  return previewCarryOver(entry->queueName, entry->ppdPath, newPpd, privateDir, unchanged);
 }
 
 int previewInstall() {
@@ -312,7 +286,7 @@ int previewFailed(const std::string& why) {
     settings.logOpen = 0;
   }
   std::string log;
-  if (!settings.logPath.empty() && readWhole(settings.logPath, &log) && !log.empty())
+  if (!settings.logPath.empty() && readPpdText(settings.logPath, &log) && !log.empty())
     fprintf(stderr, "The run logged (ISO-8859-1):\n%s", log.c_str());
   removePrivateDir();
   return kPreviewError;

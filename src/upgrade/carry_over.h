@@ -77,12 +77,17 @@ CarryPlan planCarryOver(std::string_view queue, const std::vector<OldDefault>& o
 // mismatches, or -1 when the file cannot be read as a PPD. Never logs.
 int verifyCarryOver(const std::string& ppdPath, CarryPlan* plan, std::vector<CarryRow>* mismatches);
 
+// The whole text of `path`, plain or gzip-compressed; false when it cannot be read.
+bool readPpdText(const std::string& path, std::string* text);
+
 // The rows a real run produces for `queue` whose PPD is `oldPpd` when `newPpd` (plain
-// or gzip-compressed) is its new PPD: reads both, plans, writes the result into a
-// private temporary directory, verifies it there and removes the directory. Changes
-// nothing else and never logs. A new PPD that cannot be read gives one NotUpgraded row.
+// or gzip-compressed) is its new PPD: reads both, plans, writes the result into
+// `privateDir`, verifies it there and removes it. Changes nothing else and never logs.
+// A new PPD that cannot be read gives one NotUpgraded row. *unchanged: the upgrade
+// would leave the queue's PPD byte for byte as it is.
 std::vector<CarryRow> previewCarryOver(const std::string& queue, const std::string& oldPpd,
-                                       const std::string& newPpd);
+                                       const std::string& newPpd, const std::string& privateDir,
+                                       bool* unchanged);
 
 // A row saying that `queue` was not upgraded, and why (see CarryRow::reason).
 CarryRow notUpgradedRow(const std::string& queue, std::string_view reason);

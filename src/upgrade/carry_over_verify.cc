@@ -46,17 +46,6 @@ std::string choiceInEffect(ppd_file_t* ppd, ppd_option_t* option) {
 }
 
 // Reads a whole file (plain or gzip-compressed) with the CUPS file routines.
-bool readCupsFile(const std::string& path, std::string* text) {
-  cups_file_t* file = cupsFileOpen(path.c_str(), "r");
-  if (file == nullptr) return false;
-  char block[16384];
-  ssize_t n;
-  text->clear();
-  while ((n = cupsFileRead(file, block, sizeof block)) > 0) text->append(block, static_cast<size_t>(n));
-  bool ok = n == 0;
-  cupsFileClose(file);
-  return ok;
-}
 
 }  // namespace
 
@@ -96,21 +85,32 @@ int verifyCarryOver(const std::string& ppdPath, CarryPlan* plan, std::vector<Car
   return count;
 }
 
+bool readPpdText(const std::string& path, std::string* text) {
+  cups_file_t* file = cupsFileOpen(path.c_str(), "r");
+  if (file == nullptr) return false;
+  char block[16384];
+  ssize_t n;
+  text->clear();
+  while ((n = cupsFileRead(file, block, sizeof block)) > 0) text->append(block, static_cast<size_t>(n));
+  // cupsFileRead gives -1 at the end of the file as on an error; only the end counts.
+  bool whole = cupsFileEOF(file) != 0;
+  cupsFileClose(file);
+  return whole;
+}
+
 std::vector<CarryRow> previewCarryOver(const std::string& queue, const std::string& oldPpd,
-                                       const std::string& newPpd) {
-  std::string text;
-  if (!readCupsFile(newPpd, &text)) return {notUpgradedRow(queue, "unreadable-new-ppd")};
+                                       const std::string& newPpd, const std::string& privateDir,
+                                       bool* unchanged) {
+  std::string text, current;
+  *unchanged = false;
+  if (!readPpdText(newPpd, &text)) return {notUpgradedRow(queue, "unreadable-new-ppd")};
   std::vector<OldDefault> old;
   (void)readOldDefaults(oldPpd, &old);
   CarryPlan plan = planCarryOver(queue, old, text);
-
-  const char* base = getenv("TMPDIR");
-  std::string dir = std::string(base && *base ? base : "/tmp") + "/carryXXXXXX";
-  if (mkdtemp(dir.data()) == nullptr) return plan.rows;
-  std::string file = dir + "/new.ppd";
+  *unchanged = readPpdText(oldPpd, &current) && current == plan.text;
+  std::string file = privateDir + "/planned.ppd";
   std::vector<CarryRow> mismatches;
   if (replaceFile(file, plan.text, 0600)) (void)verifyCarryOver(file, &plan, &mismatches);
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
+  (void)unlink(file.c_str());
   return plan.rows;
 }
