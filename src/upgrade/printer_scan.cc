@@ -92,7 +92,11 @@ int scanInstalledPrinters(PListEntry* head, int* count) {
 
   if (DIR* dir = opendir(directory.c_str())) {
     while (struct dirent* d = readdir(dir)) {
-      if (strcmp(d->d_name, ".") == 0 || strcmp(d->d_name, "..") == 0) continue;
+      // The queue is the name up to its first ".ppd"; one longer than CUPS allows is no
+      // queue's, and is passed over rather than cut to another queue's name.
+      const std::string name = d->d_name;
+      const std::string queue = name.substr(0, name.find(".ppd"));
+      if (queue.size() > kQueueNameMax) continue;
       std::string path;
       if (!joinPath(directory, d->d_name, &path)) continue;
       FILE* file = fopen(path.c_str(), "r");
@@ -112,10 +116,9 @@ int scanInstalledPrinters(PListEntry* head, int* count) {
         entry = new (std::nothrow) PListEntry();
         if (entry == nullptr) break;
       }
-      std::string name = d->d_name;
       entry->modelName = facts.model;
       entry->ppdPath = path;
-      entry->queueName = fitText(name.substr(0, name.find(".ppd")), kQueueNameMax);
+      entry->queueName = queue;
       entry->modelId = facts.modelId;
       entry->pdlKind = facts.pdlKind;
       entry->index = *count;
