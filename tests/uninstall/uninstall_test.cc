@@ -1,0 +1,388 @@
+// The uninstallation in the sandbox against real files, a real /dev, real mounts and a
+// real cupsd: queues with hostile names and junk lines of the information file, a
+// scheduler that is down or silent, the removal walk, installation directories that are
+// none or whose bin and etc lead into the system (cases called inside the sandbox, see
+// sandbox_case.h); then setup -d along the product's life cycle and over linked
+// installation directories.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/command_locator.h"
+#include "base/settings.h"
+#include "sandbox/sandbox.h"
+#include "sandbox/sandbox_case.h"
+#include "uninstall/removal.h"
+#include "upgrade/printer_list.h"
+#include "upgrade/printer_scan.h"
+
+namespace {
+
+const auto npos = std::string::npos;
+const std::string kDone = "Plix 3.0 ist vom System gel\366scht worden.\n";
+std::string ran(const std::string& command) { return "F\374hre Befehl aus:\n\t" + command + "\n"; }
+std::string removed(const std::string& name) { return "L\366sche den Plix-Drucker: " + name + ".\n"; }
+std::string lpadminX(const std::string& word) { return ran("/usr/sbin/lpadmin -x" + word + " 2>/dev/null"); }
+std::string passedOver(const std::string& name) {
+  return "Die Dateien des Plix-Druckers '" + name + "' werden \374bersprungen: der Name ist kein g\374ltiger Dateiname.\n";
+}
+
+// The lines of removeProductFiles for the installation `dir`: `ok` holds one mark per
+// fixed file and directory in their order, '+' for "OK", '-' for "Nicht möglich".
+std::string fixedLines(const std::string& dir, const std::string& ok) {
+  const char* const paths[] = {"plix", "plixInfo4.0", "bin/zangsfilter", "/usr/bin/zangsfilter",
+                               "etc/UNINSTALLPLIX", "bin/setup", "etc/plix4.0.png", "PLIXINST.CONF",
+                               "etc/PLIXINST.CONF", "bin/nc", "Default", "ppd", "etc", "bin"};
+  std::string text;
+  for (size_t i = 0; i < ok.size(); ++i) {
+    text += i < 10 ? "L\366sche Datei: '" : "L\366sche Verzeichnis: '";
+    text += (paths[i][0] == '/' ? "" : dir + "/") + paths[i];
+    text += ok[i] == '+' ? "' - OK\n" : "' - Nicht m\366glich\n";
+  }
+  return text;
+}
+
+std::string found(int count) { return "Anzahl der gefundenen Plix-Drucker: " + std::to_string(count) + ".\n"; }
+
+// The uninstallation's part of a log: from the number of queues found to the closing line.
+std::string tail(const std::string& log) {
+  size_t start = log.find("Anzahl"), end = log.find("Beende Installation");
+  if (start == npos || end == npos || end < start) return log;
+  return log.substr(start, end - start);
+}
+
+// Takes the queues from the printers block of the information file in `dir`, which
+// becomes the installation directory, for `printSystem` and `lpadmin`.
+void readQueues(const char* dir, int printSystem = PRINT_CUPS, const char* lpadmin = "/usr/sbin/lpadmin") {
+  settings.installDir = dir;
+  settings.printSystem = printSystem;
+  commands.lpadmin = lpadmin;
+  commands.lpstat = "/usr/bin/lpstat";
+  readInfoPrinters(0, &printerList);
+}
+
+// Script lines: `info DIR NAME...` writes DIR/plixInfo4.0 with a printers block.
+const char* const kInfo = R"SH(
+info() { local dir=$1; shift; printf '%s\n' %%ZANBLOCK_PRINTERS_BEGIN "$@" %%ZANBLOCK_PRINTERS_END | put $dir/plixInfo4.0; }
+)SH";
+
+SANDBOX_CASE(queues) {
+  settings.cupsDataDir = "/usr/share/cups";
+  readQueues("/opt/zed");
+  fprintf(out, "%d\n", removeProductQueues());
+  readQueues("/opt/lpr", PRINT_LPRNG, "/usr/local/bin/lpadmin");  // no spooler command, device or model file
+  removeProductQueues();
+  readQueues("/opt/lp", PRINT_LP, "/usr/local/bin/lpadmin");  // a single queue, in the head entry
+  removeProductQueues();
+}
+
+// With the scheduler down, and with a silent one (Slow), no queue's removal is confirmed.
+SANDBOX_CASE(down) {
+  readQueues("/opt/down", PRINT_CUPS, "/usr/local/bin/slow");
+  int left = removeProductQueues();
+  fprintf(out, "%d %d\n", left, removeProductFiles(left));
+}
+
+SANDBOX_CASE(trees) {
+  for (const char* path : {"/srv/t/links/", "/srv/t/piped", "/srv/t/mounted", "/srv/t/mounted/tmp", "/srv/t/bin",
+                           "/srv/t/missing", "/srv/t/file", "", "/", "//", "/opt/..", "/srv/t/."})
+    fprintf(out, "%s %d\n", path, removeTree(path));
+  // A tree deeper than a path can name, made by stepping down into it.
+  bool made = mkdir("/srv/t/deep", 0755) == 0 && chdir("/srv/t/deep") == 0;
+  for (int i = 0; i < 2000 && made; ++i) made = mkdir("dd", 0755) == 0 && chdir("dd") == 0;
+  fprintf(out, "deep %d %d\n", made && chdir("/") == 0, removeTree("/srv/t/deep"));
+}
+
+TEST(Removal, QueuesWithTheirFilesAndTreesButNothingOfTheSystem) {
+  Sandbox box;
+  SandboxResult r = box.run(std::string(kInfo) + R"SH(
+set -e
+cd /tmp
+start_cupsd
+Q127=$(printf 'q%.0s' {1..127}) Q79=$(printf 'q%.0s' {1..79})
+for q in Alpha 'x;touch${IFS}zpwned' .. null sda ttyS0 cdrom stdin fd regular Other $Q127 $Q79 zkeep znul Beta; do
+  lpadmin -p "$q" -E -v file:/dev/null; done
+info /opt/zed Alpha Default '' 'x;touch${IFS}zpwned' .. null sda ttyS0 cdrom stdin fd regular Gamma \
+  $Q127 "$(printf 'x%.0s' {1..255})zkeep" NUL
+sed -i 's|^NUL$|znul\x00/../../etc|' /opt/zed/plixInfo4.0
+info /opt/down Beta Slow && info /opt/lpr Lpr && info /opt/lp Solo
+put /usr/local/bin/slow 0755 <<<'[ "$1" = -xSlow ] && exec sleep 60; exec /usr/sbin/lpadmin "$@"'
+mkdir -p /opt/zed/Alpha/spool/empty /opt/zed/Default
+for f in keep zed/Alpha/root/plixConfig zed/Alpha.sh zed/Gamma.sh zed/null/file zed/null.sh lpr/Lpr/file lpr/Lpr.sh \
+         lp/Solo/file lp/Solo.sh down/Beta/file down/Beta.sh; do put /opt/$f <<<$f; done
+for f in Alpha Gamma Gamma.old/blocker; do put /usr/share/cups/model/$f <<<$f; done
+put /usr/spool/lp/model/Solo <<<model
+fake_command /usr/local/bin/lpadmin
+mknod /dev/sda b 8 0 && mknod /dev/ttyS0 c 4 64 && ln -s sr0 /dev/cdrom
+for f in regular Lpr Solo; do echo plain >/dev/$f; done
+T=/srv/t
+for f in t/file t/links/a/b/c/file t/links/a/file t/piped/sub/file t/mounted/plain elsewhere/file bound/file; do
+  put /srv/$f <<<$f; done
+ln -s /srv/elsewhere $T/links/a/to-elsewhere && ln -s /srv/elsewhere/file $T/links/to-file && ln -s /usr/bin $T/bin
+ln -s /nowhere $T/links/a/b/dangling && ln -s loop $T/links/a/loop && mkfifo $T/piped/sub/fifo
+mkdir -p $T/links/a/empty $T/mounted/tmp $T/mounted/deeper/bind
+mount -t tmpfs scratch $T/mounted/tmp && echo mounted >$T/mounted/tmp/file
+mount --bind /srv/bound $T/mounted/deeper/bind && mount -t tmpfs queue /opt/zed/Alpha/spool/empty
+set +e
+run_case uninstall_tests queues queues
+run_case uninstall_tests trees trees
+LC_ALL=C lpstat -p 2>&1 | cut -d' ' -f1-2 | sort >$OUT/queues
+kill $(pidof cupsd) && while pidof cupsd >/dev/null; do sleep 0.1; done
+run_case uninstall_tests down down
+find /opt/down | sort >$OUT/down.files
+for f in null sda ttyS0 cdrom stdin fd regular Lpr Solo; do stat -c '%n %F' /dev/$f 2>/dev/null || echo "$f gone"; done >$OUT/dev
+find /opt/keep /opt/zed /opt/lpr /opt/lp /usr/share/cups/model /usr/spool/lp /srv /usr/bin/ls \
+  /tmp/zpwned 2>/dev/null | sort >$OUT/files
+true
+)SH");
+  ASSERT_EQ(r.status, 0) << r.error;
+  EXPECT_EQ(r.out("queues.status") + r.out("trees.status"), "0\n0\n");
+
+  // The head entry goes last; "Default" and the empty name are passed over. Gamma is not
+  // known to the spooler: the delete is retried once after lpstat, whose complaint
+  // reaches standard error like the log lines.
+  // Junk lines of the printers block are passed over whole (the logged text cut short);
+  // the 127-byte name acts whole, so the other maker's 79-byte queue stays.
+  const std::string q127(127, 'q'), junk = " im Druckerblock ist kein g\374ltiger Druckername und wird \374bergangen.\n";
+  std::string expected = "Zeile '" + std::string(127, 'x') + "...'" + junk + "Zeile 'znul...'" + junk +
+                         lpadminX("'x;touch${IFS}zpwned'") + removed("x;touch${IFS}zpwned") + lpadminX("..") +
+                         passedOver("..") + removed("..");
+  for (const char* name : {"null", "sda", "ttyS0", "cdrom", "stdin", "fd", "regular"})
+    expected += lpadminX(name) + removed(name);
+  expected += lpadminX("Gamma") + ran("/usr/bin/lpstat -pGamma -l > /dev/null") +
+              "/usr/bin/lpstat: Invalid destination name in list \"Gamma\".\n" + lpadminX("Gamma") +
+              ran("LC_ALL=C /usr/bin/lpstat -r 2>/dev/null | grep -q 'scheduler is running'") +
+              removed("Gamma") + lpadminX(q127) + removed(q127) + lpadminX("Alpha") +
+              "L\366sche Verzeichnis: '/opt/zed/Alpha' - Nicht m\366glich\n" + removed("Alpha") + removed("Lpr") +
+              ran("/usr/local/bin/lpadmin -xSolo 2>/dev/null") + removed("Solo");
+  EXPECT_EQ(r.out("queues.log"), expected);
+  EXPECT_EQ(r.out("calls.log") + r.out("trees.log"), "/usr/local/bin/lpadmin -xSolo\n");
+  EXPECT_EQ(r.out("queues.out"), "1\n");  // Alpha's directory, with a mount in it
+  EXPECT_EQ(r.out("queues"), "printer Beta\nprinter Other\nprinter " + std::string(79, 'q') +
+                                 "\nprinter zkeep\nprinter znul\n");
+  // Scheduler down (Beta) or silent (Slow): files and records stay, each call ends in time.
+  auto lpstatP = [](const std::string& q) {
+    return ran("/usr/bin/lpstat -p" + q + " -l > /dev/null") + "/usr/bin/lpstat: Invalid destination name in list \"" +
+           q + "\".\n";
+  };
+  auto kept = [](const std::string& q) {
+    return "Der Plix-Drucker '" + q + "' wurde vom Drucksystem nicht gel\366scht; seine Dateien bleiben erhalten.\n";
+  };
+  const std::string slow = ran("/usr/local/bin/slow -xSlow 2>/dev/null"),
+                    late = "Zeit\374berschreitung nach 15 s: /usr/local/bin/slow -xSlow 2>/dev/null\n",
+                    beta = ran("/usr/local/bin/slow -xBeta 2>/dev/null");
+  EXPECT_EQ(r.out("down.log"),
+            slow + late + lpstatP("Slow") + slow + late + kept("Slow") + beta + lpstatP("Beta") + beta +
+                ran("LC_ALL=C /usr/bin/lpstat -r 2>/dev/null | grep -q 'scheduler is running'") +
+                kept("Beta") + fixedLines("/opt/down", std::string(14, '-')));
+  EXPECT_EQ(r.out("down.out") + r.out("down.files"),
+            "2 0\n/opt/down\n/opt/down/Beta\n/opt/down/Beta.sh\n/opt/down/Beta/file\n/opt/down/plixInfo4.0\n");
+  // Only regular files named after a queue leave /dev, and not for LPRng.
+  EXPECT_EQ(r.out("dev"),
+            "/dev/null character special file\n/dev/sda block special file\n/dev/ttyS0 character special file\n"
+            "/dev/cdrom symbolic link\n/dev/stdin symbolic link\n/dev/fd symbolic link\nregular gone\n"
+            "/dev/Lpr regular file\nSolo gone\n");
+  // A tree is removed whole only when nothing in it stays: pipes and mounted files do.
+  EXPECT_EQ(r.out("trees.out"), "/srv/t/links/ 0\n/srv/t/piped -1\n/srv/t/mounted -1\n/srv/t/mounted/tmp -1\n/srv/t/bin 0\n"
+                                "/srv/t/missing -1\n/srv/t/file -1\n -1\n/ -1\n// -1\n/opt/.. -1\n/srv/t/. -1\ndeep 1 0\n");
+  // Queue directories and scripts go (Gamma's script stays without its directory), nothing
+  // above /opt/zed; model files are moved aside or, when that fails, deleted.
+  EXPECT_EQ(r.out("files"),
+            "/opt/keep\n/opt/lp\n/opt/lp/plixInfo4.0\n/opt/lpr\n/opt/lpr/plixInfo4.0\n/opt/zed\n/opt/zed/Alpha\n"
+            "/opt/zed/Alpha/spool\n/opt/zed/Alpha/spool/empty\n/opt/zed/Default\n/opt/zed/Gamma.sh\n/opt/zed/plixInfo4.0\n"
+            "/srv\n/srv/bound\n/srv/bound/file\n/srv/elsewhere\n/srv/elsewhere/file\n/srv/t\n/srv/t/file\n/srv/t/mounted\n"
+            "/srv/t/mounted/deeper\n/srv/t/mounted/deeper/bind\n/srv/t/mounted/deeper/bind/file\n/srv/t/mounted/tmp\n"
+            "/srv/t/mounted/tmp/file\n/srv/t/piped\n/srv/t/piped/sub\n/srv/t/piped/sub/fifo\n/usr/bin/ls\n"
+            "/usr/share/cups/model\n/usr/share/cups/model/Alpha.old\n/usr/share/cups/model/Gamma.old\n"
+            "/usr/share/cups/model/Gamma.old/blocker\n/usr/spool/lp\n/usr/spool/lp/model\n/usr/spool/lp/model/Solo.old\n");
+}
+
+// Installation directories that are none: given as -u, or resolving to "/".
+// The relative one comes first, while the working directory is "/".
+const char* const kNotInstallations[] = {"opt/zed", "/",  "//", "/opt/..", "/opt/zed/..", "/usr",
+                                         "/usr/",   "",   "/nonexistent",   "/opt/zed/root-link"};
+
+SANDBOX_CASE(not_installations) {
+  readQueues("/opt/zed", PRINT_NONE, "/usr/local/bin/lpadmin");
+  for (const char* dir : kNotInstallations) {
+    settings.installDir = dir;
+    removeProductQueues();
+    removeProductFiles();
+  }
+  (void)out;
+}
+
+SANDBOX_CASE(product_files) {
+  // The second installation's bin and etc are links into the system.
+  for (const char* dir : {"/opt/zed", "/srv/linked"}) {
+    settings.installDir = dir;
+    removeProductFiles();
+  }
+  (void)out;
+}
+
+TEST(ProductFiles, RemovedLineByLineOnlyFromAnInstallationAndNeverThroughLinks) {
+  Sandbox box;
+  // Kept as a lower layer: the removal works on files installed before, and the upper
+  // layer of each run shows exactly what it changed.
+  SandboxResult prep = box.run(std::string(kInfo) + R"SH(
+set -e
+fake_command /usr/local/bin/lpadmin
+Z=/opt/zed
+info $Z etc bin usr
+for f in plix bin/zangsfilter etc/UNINSTALLPLIX bin/setup etc/other bin/nc Alpha.sh; do put $Z/$f <<<$f; done
+# The installed manifest names this product's files; bin/nc is a name of earlier releases.
+printf '%s\n' 'bin/setup ./bin' 'bin/zangsfilter ./bin 00755' 'etc/PLIXINST.CONF ./etc' | put $Z/etc/PLIXINST.CONF
+ln -s $Z/bin/zangsfilter /usr/bin/zangsfilter
+put $Z/Default/root/plixConfig <<<config && put $Z/ppd/model.ppd <<<ppd && mkfifo $Z/ppd/pipe
+mkdir -p $Z/etc/etc $Z/bin/bin && ln -s / $Z/root-link
+put /srv/linked/plixInfo4.0 <<<info && ln -s /usr/bin /srv/linked/bin && ln -s /etc /srv/linked/etc
+put /usr/bin/setup <<<'not the product' && put /etc/PLIXINST.CONF <<<'not the product'
+)SH");
+  ASSERT_EQ(prep.status, 0) << prep.error;
+  box.keep(prep);
+
+  // From "/" a relative "opt/zed" would name the real installation.
+  SandboxResult none = box.run("cd /\nrun_case uninstall_tests not_installations none\n");
+  ASSERT_EQ(none.status, 0) << none.error;
+  std::string expected;
+  for (const char* dir : kNotInstallations) {
+    for (const char* name : {"bin", "usr", "etc"})
+      expected += ran(std::string("/usr/local/bin/lpadmin -x") + name + " 2>/dev/null") + removed(name);
+    expected += "Das Installationsverzeichnis\n\t'" + std::string(dir) + "'\nexistiert nicht oder ist falsch.\n";
+  }
+  EXPECT_EQ(none.out("none.log"), expected);
+  EXPECT_EQ(none.listing(), std::vector<std::string>{});
+
+  SandboxResult r = box.run(R"SH(
+run_case uninstall_tests product_files files
+find /opt/zed /srv/linked /usr/bin/zangsfilter 2>/dev/null | sort >$OUT/files
+cat /usr/bin/setup /etc/PLIXINST.CONF >$OUT/system
+[ -e /usr/bin/nc ] && [ -d /etc/cups ] && echo kept >>$OUT/system
+)SH");
+  ASSERT_EQ(r.status, 0) << r.error;
+  // bin, etc and ppd hold other files: only this product's files leave them, and they stay.
+  std::string keptDirs;
+  for (const char* dir : {"ppd", "etc", "bin"})
+    keptDirs += "L\366sche Verzeichnis: '/opt/zed/" + std::string(dir) + "' - Nicht m\366glich\nDas Verzeichnis '/opt/zed/" +
+                dir + "' enth\344lt Dateien, die nicht zu Plix geh\366ren, und bleibt erhalten.\n";
+  EXPECT_EQ(r.out("files.log"), fixedLines("/opt/zed", "++++++--+-+") + keptDirs + fixedLines("/srv/linked", "-+----------++"));
+  EXPECT_EQ(r.out("files"),
+            "/opt/zed\n/opt/zed/Alpha.sh\n/opt/zed/bin\n/opt/zed/bin/bin\n/opt/zed/bin/nc\n/opt/zed/etc\n"
+            "/opt/zed/etc/etc\n/opt/zed/etc/other\n/opt/zed/ppd\n/opt/zed/ppd/model.ppd\n/opt/zed/ppd/pipe\n"
+            "/opt/zed/root-link\n/srv/linked\n");
+  EXPECT_EQ(r.out("system"), "not the product\nnot the product\nkept\n");
+}
+
+// No installation, then one with two queues of the product and one of another maker,
+// upgraded, then removed by setup -d.
+TEST(LifeCycle, UninstallRemovesTheProductsQueuesAndFilesAndNothingElse) {
+  Sandbox box;
+  SandboxResult r = box.run(R"SH(
+set -e
+start_cupsd
+sed -e '/Plix version/d' -e s/Orvex/Other/g $SRC/product/ppd-old/Orvex_LaserPro_4200_PS.ppd >/tmp/other.ppd
+lpadmin -p Other -E -v file:/dev/null -P /tmp/other.ppd
+set +e
+run_setup none -d
+run_setup install
+# What the product's own queue tool does: queues of the older PPDs, recorded in the
+# information file, each with its directory, script and model file.
+lpadmin -p Office -E -v file:/dev/null -P $SRC/product/ppd-old/Orvex_LaserPro_4200_PS.ppd -o PageSize=Letter
+lpadmin -p Lab -E -v file:/dev/null -P $SRC/product/ppd-old/Orvex_ColorPage_7350_PS.ppd
+sed -i 's/^Default$/Default\nOffice\nLab/' /opt/zed/plixInfo4.0
+for q in Office Lab; do
+  put /opt/zed/$q/root/plixConfig <<<'%%PLIX_VERSION_1.0'
+  put /opt/zed/$q.sh 0755 <<<'#!/bin/sh'
+  put /usr/share/cups/model/$q <<<model
+done
+run_setup upgrade
+# Then an empty line and a queue named "..", which the spooler accepts.
+sed -i 's/^Lab$/Lab\n\n../' /opt/zed/plixInfo4.0
+lpadmin -p .. -E -v file:/dev/null
+ANSWERS='ja\n' run_setup uninstall -d
+LC_ALL=C lpstat -p 2>&1 | cut -d' ' -f1-2 >$OUT/queues
+true
+)SH");
+  ASSERT_EQ(r.status, 0) << r.error;
+  for (std::string run : {"none", "install", "upgrade", "uninstall"})
+    EXPECT_EQ(r.out(run + ".status"), "0\n") << run << r.out(run + ".stderr");
+  // No installation: messages 2 and 3.
+  const std::string none = "Kein Plix Installation gefunden.\n*** Entschuldigung ***\n";
+  EXPECT_EQ(r.out("none.stderr"), none);
+  EXPECT_NE(r.out("none.log").find(none + "Beende Installation"), npos) << r.out("none.log");
+  // The head entry "Default" and the empty line are passed over, ".." leaves the spooler
+  // but no file is looked for; the other maker's queue stays.
+  EXPECT_EQ(tail(r.out("uninstall.log")),
+            found(5) + lpadminX("Office") + removed("Office") + lpadminX("Lab") + removed("Lab") + lpadminX("..") +
+                passedOver("..") + removed("..") + fixedLines("/opt/zed", "-++++++-+---++") + kDone);
+  EXPECT_EQ(r.out("uninstall.stderr"), kDone + "\n");
+  EXPECT_EQ(r.out("queues"), "printer Other\n");
+  // Left: the installation directory itself, the model files moved aside, the saved queue
+  // PPDs, the other maker's PPD and the logs; nothing else, and nothing of the system deleted.
+  std::vector<std::string> left;
+  for (const std::string& path : r.listing()) {
+    EXPECT_NE(path[0], '-') << "deleted: " << path;
+    for (const char* prefix : {"/opt/", "/usr/bin/", "/usr/share/cups/model/", "/etc/cups/ppd/",
+                               "/etc/cups/Lab.ppd.rpmsave", "/etc/cups/Office.ppd.rpmsave", "/var/log/Plix"})
+      if (path.rfind(prefix, 0) == 0) left.push_back(path);
+  }
+  EXPECT_EQ(left, (std::vector<std::string>{"/etc/cups/Lab.ppd.rpmsave", "/etc/cups/Office.ppd.rpmsave",
+                                            "/etc/cups/ppd/", "/etc/cups/ppd/Other.ppd", "/opt/", "/opt/zed/",
+                                            "/usr/bin/", "/usr/share/cups/model/", "/usr/share/cups/model/Lab.old",
+                                            "/usr/share/cups/model/Office.old", "/var/log/Plix4.0_CarryOver",
+                                            "/var/log/Plix4.0_UpdateLog"}));
+}
+
+// Installation directories that are links: into /usr (the install writes through it)
+// and a relocation to /srv/zed. Each world is installed and removed; between them a
+// foreign /usr/bin/zangsfilter, and installation directories others could take over.
+TEST(LinkedInstallation, UninstallRemovesOnlyWhatTheProductPutThere) {
+  Sandbox box;
+  SandboxResult r = box.run(R"SH(
+start_cupsd || exit 1
+snapshot() { find /usr /srv /opt /etc -xdev -path /etc/cups -prune -o -print | sort; }
+umask 000
+for world in usr srv; do
+  target=/usr; [ $world = srv ] && { mkdir -m 0755 /srv/zed; target=/srv/zed; }
+  [ $world = srv ] && put /usr/bin/zangsfilter 0755 <<<'another package'
+  ln -s $target /opt/zed
+  snapshot >/tmp/before
+  run_setup $world-install
+  ANSWERS='ja\n' run_setup $world-remove -d
+  snapshot | diff /tmp/before - | grep '^[<>]' | grep -v 'ppd.*/zed' >$OUT/$world.changed
+  rm /opt/zed
+done
+stat -c %a /var/log/Plix4.0_UpdateLog >$OUT/logmode
+mkdir -m 0777 /srv/open && mkdir -p /srv/theirs && chown 65534 /srv/theirs
+run_setup open -u /srv/open
+run_setup theirs -u /srv/theirs/zed
+true
+)SH");
+  ASSERT_EQ(r.status, 0) << r.error;
+  // Nothing of the system goes, everything the product made goes (its PPD directory
+  // stays, as always); /usr/bin stays with one line, and so does the foreign filter.
+  EXPECT_EQ(r.out("usr.changed") + r.out("srv.changed"), "");
+  EXPECT_EQ(r.out("logmode"), "644\n");
+  const std::string shared = "L\366sche Verzeichnis: '/opt/zed/bin' - Nicht m\366glich\nDas Verzeichnis "
+                             "'/opt/zed/bin' enth\344lt Dateien, die nicht zu Plix geh\366ren, und bleibt erhalten.\n";
+  EXPECT_NE(r.out("usr-remove.log").find(shared + kDone), npos) << r.out("usr-remove.log");
+  std::string srv = fixedLines("/opt/zed", "-++-+++-+---++");
+  srv.insert(srv.find("/usr/bin/zangsfilter' - Nicht m\366glich\n") + 38,
+             "'/usr/bin/zangsfilter' geh\366rt nicht zu Plix und bleibt erhalten.\n");
+  EXPECT_EQ(tail(r.out("srv-remove.log")), found(1) + srv + kDone);
+  EXPECT_NE(r.out("srv-install.log").find("Verkn\374pfung /usr/bin/zangsfilter mit /opt/zed/bin/zangsfilter nicht "
+                                          "hergestellt: '/usr/bin/zangsfilter' ist schon vorhanden und geh\366rt "
+                                          "nicht zu Plix.\n"), npos);
+  // Installation directories that others could take over are refused before anything is made.
+  for (std::string run : {"open:/srv/open' ist f\374r andere Benutzer beschreibbar",
+                          "theirs:/srv/theirs' geh\366rt einem anderen Benutzer (uid 65534)"}) {
+    std::string name = run.substr(0, run.find(':')), why = run.substr(run.find(':') + 1);
+    EXPECT_NE(r.out(name + ".log").find("existiert nicht oder ist falsch.\nGrund: '" + why + ".\nBeende"), npos)
+        << r.out(name + ".log");
+  }
+  EXPECT_FALSE(r.changed("/srv/open/bin") || r.changed("/srv/theirs/zed"));
+}
+
+}  // namespace
