@@ -256,6 +256,7 @@ const OwnLine kOwnLines[] = {
     {1005, "Neue PPD f\374r Drucker %s nicht installiert: alte PPD %s konnte nicht nach %s gesichert werden.\n"},
     {1006, "processPrinterConfig(%s): Kopieren nach %s fehlgeschlagen, Inhalt bleibt in %s."},
     {1007, "Die Dateien des Plix-Druckers '%s' werden \374bersprungen: der Name ist kein g\374ltiger Dateiname."},
+    {1008, "Pfad l\344nger als %zu Zeichen, nicht benutzt: '%s'."},
     {1300, "Zeile '%s' im Druckerblock ist kein g\374ltiger Druckername und wird \374bergangen."},
     {1301, "Der Plix-Drucker '%s' wurde vom Drucksystem nicht gel\366scht; seine Dateien bleiben erhalten."},
     {1302, "Zeit\374berschreitung nach %d s: %s"},

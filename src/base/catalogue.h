@@ -148,6 +148,7 @@ enum class Msg : int {
   NotInstalledUnsaved = 1005,
   ConfigKept = 1006,
   QueueFilesSkipped = 1007,
+  PathTooLong = 1008,
   // 1300-1399: hardening of install and removal.
   InfoLinePassedOver = 1300,
   QueueKept = 1301,

@@ -55,5 +55,10 @@ struct Settings {
 
 extern Settings settings;
 
-// `text` cut to at most `max` characters (a 256-byte field holds 255).
+// `text` cut to at most `max` characters (a 256-byte field holds 255). Only for texts
+// that are shown; a value used to act is never cut: see pathFits().
 std::string fitText(const std::string& text, size_t max = kTextMax);
+
+// True when `path` fits a 256-byte field; otherwise logs that it is not used and
+// returns false, so that the caller refuses the step rather than cut the path.
+bool pathFits(const std::string& path);

@@ -98,7 +98,7 @@ void preparePpdDir() {
     } else {
       logMessage(Msg::PpdDirNotMade, ppdDir.c_str());
       logMessage(Msg::PpdDirFallback, settings.cupsModelDir.c_str());
-      ppdDir = fitText(formatText("%s/zed", settings.cupsModelDir.c_str()));
+      ppdDir = formatText("%s/zed", settings.cupsModelDir.c_str());
       if (makeDirectory(ppdDir, 0, kPpdDirMode) != 0 &&
           makeDirectory(ppdDir, 1, kFallbackPpdDirMode) < 0)
         logMessage(Msg::BadInstallDir, ppdDir.c_str());
@@ -154,8 +154,8 @@ struct CopyState {
 bool destinationPath(const InstallItem& item, CopyState* state, std::string* path) {
   const std::string& dest = item.destination;
   if (dest == "." || dest == "/") {
-    *path = fitText(formatText("%s/%s", settings.installDir.c_str(), item.source.c_str()));
-    if (state->directorySwitch) (void)makeDirectory(*path, 1, kProductDirMode);
+    *path = formatText("%s/%s", settings.installDir.c_str(), item.source.c_str());
+    if (state->directorySwitch && path->size() <= kTextMax) (void)makeDirectory(*path, 1, kProductDirMode);
     return true;
   }
   if (dest == "?") {
@@ -170,13 +170,13 @@ bool destinationPath(const InstallItem& item, CopyState* state, std::string* pat
     return true;
   }
   if (dest.size() > 2 && startsWith(dest, "./")) {
-    *path = fitText(formatText("%s/%s", settings.installDir.c_str(), dest.c_str() + 2));
+    *path = formatText("%s/%s", settings.installDir.c_str(), dest.c_str() + 2);
   } else if (dest.size() > 2 && dest[0] == '/') {
     *path = dest;
   } else {
     return false;
   }
-  (void)makeDirectory(*path, 1, kProductDirMode);
+  if (path->size() <= kTextMax) (void)makeDirectory(*path, 1, kProductDirMode);
   state->directorySwitch = true;
   return true;
 }
@@ -205,6 +205,10 @@ void copyItem(int number, const InstallItem& item, CopyState* state) {
   if (!copyable) return;
   size_t slash = item.source.rfind('/');
   std::string base = slash == std::string::npos ? item.source : item.source.substr(slash + 1);
+  // A destination that does not fit the product's 256-byte fields is refused before
+  // anything is copied (its directory was not made either), never cut.
+  const std::string target = formatText("%s/%s", path.c_str(), base.c_str());
+  if (!pathFits(target)) return;
   // In the world-writable /tmp the copy's name is made new and exclusively first, so that
   // neither cp nor chmod can be led through a planted link or into a planted file.
   if (path == "/tmp" && !claimFixedName("/tmp/" + base, 0600)) return;
@@ -216,7 +220,6 @@ void copyItem(int number, const InstallItem& item, CopyState* state) {
   }
   writeLogLine(message);
   if (item.mode > 0) {
-    std::string target = fitText(formatText("%s/%s", path.c_str(), base.c_str()));
     (void)chmod(target.c_str(), static_cast<mode_t>(item.mode));
     logMessage(Msg::ModeSet, target.c_str(), static_cast<unsigned>(item.mode));
   }
@@ -224,7 +227,8 @@ void copyItem(int number, const InstallItem& item, CopyState* state) {
 
 // Step 11: /usr/bin/zangsfilter leads to the installed filter program.
 void linkFilter() {
-  std::string target = fitText(formatText("%s/bin/zangsfilter", settings.installDir.c_str()));
+  std::string target = formatText("%s/bin/zangsfilter", settings.installDir.c_str());
+  if (!pathFits(target)) return;
   if (pathExists(kFilterLink, false)) {
     // Another package's file or link stays; the product's own link, or the installed
     // filter itself (an installation directory below /usr), needs nothing.

@@ -49,7 +49,7 @@ constexpr const char* kInfoFileText =
 // installDir/name, or /opt/zed/name when installDir is empty.
 std::string infoPath(const char* name) {
   const std::string& base = settings.installDir.empty() ? std::string(kDefaultInstallDir) : settings.installDir;
-  return fitText(formatText("%s/%s", base.c_str(), name));
+  return formatText("%s/%s", base.c_str(), name);
 }
 
 // Writes `text` over `path` through a new file beside it: message 209 when that file
@@ -72,6 +72,7 @@ bool writeWhole(const std::string& path, const std::string& text, int mode) {
 
 void writeInfoFile() {
   std::string path = infoPath("plixInfo4.0");
+  if (!pathFits(path)) return;
   if (!writeWhole(path, formatText(kInfoFileText, settings.installDir.c_str()), kInfoFileMode)) return;
   (void)chown(path.c_str(), static_cast<uid_t>(settings.userId), static_cast<gid_t>(settings.groupId));
 }
@@ -79,6 +80,7 @@ void writeInfoFile() {
 void copyInfoFile() {
   std::string sourcePath = infoPath("plixInfo2.0");
   std::string targetPath = infoPath("plixInfo4.0");
+  if (!pathFits(sourcePath) || !pathFits(targetPath)) return;
   FILE* source = access(sourcePath.c_str(), F_OK) == 0 ? fopen(sourcePath.c_str(), "r") : nullptr;
   if (source == nullptr) {
     logMessage(Msg::CannotOpenFile, sourcePath.c_str());

@@ -111,7 +111,8 @@ std::string scriptText(const std::string& rm, const std::string& installDir,
 void writeUninstallScript() {
   // An empty installDir names /opt/zed in the script too, never "/bin" and "/etc".
   const std::string installDir = settings.installDir.empty() ? std::string(kDefaultInstallDir) : settings.installDir;
-  std::string path = fitText(formatText("%s/etc/UNINSTALLPLIX", installDir.c_str()));
+  std::string path = formatText("%s/etc/UNINSTALLPLIX", installDir.c_str());
+  if (!pathFits(path)) return;
   std::string text = scriptText(commands.rm, installDir, settings.ppdInstallDir, nowText());
   // A new script beside the old one, renamed over it only when written whole: a full
   // disk never leaves a cut script that would still run.

@@ -202,8 +202,7 @@ int findCupsPrefixes(std::string* prefix, std::string* execPrefix) {
 
 std::optional<std::string> cupsPrefixFromCommand(const char* command) {
   if (command == nullptr) return std::nullopt;
-  // A process line piece holds at most 255 characters; so does the result.
-  std::string text = fitText(command);
+  std::string text = command;
   if (!text.empty() && text.front() == ' ') text.erase(0, 1);
   if (text.empty() || text.front() != '/') return std::nullopt;
   for (int n = 0; n < 2 && !text.empty() && (text.back() == '\n' || text.back() == '\r'); ++n) {
@@ -213,6 +212,8 @@ std::optional<std::string> cupsPrefixFromCommand(const char* command) {
   size_t at = text.find("/sbin/cupsd");
   if (at == std::string::npos) at = text.find("/bin/cupsd");
   if (at == std::string::npos) return std::nullopt;
+  // A prefix that does not fit a 256-byte field is no prefix: it is not cut to another.
+  if (at > kTextMax) return std::nullopt;
   text.resize(at);
   return text;
 }
