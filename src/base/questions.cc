@@ -62,7 +62,7 @@ int askYesNoAllBreak(const std::string& question) {
 
 void readAnswer(std::string* answer) {
   // One read of at most 255 characters: a longer line leaves its rest in the input.
-  if (!readPiece(stdin, answer)) answer->clear();
+  if (!readLine(stdin, answer)) answer->clear();
   while (answer->size() > 1 && (answer->back() == '\n' || answer->back() == '\r')) answer->pop_back();
 }
 

@@ -19,7 +19,6 @@ std::string formatMessage(Msg message, ...);
 // length and whatever bytes it holds (NUL included). Returns false (and leaves `line`
 // empty) at the end of the file.
 bool readLine(FILE* file, std::string* line);
-inline bool readPiece(FILE* file, std::string* line) { return readLine(file, line); }
 
 // True when `text` contains `part`.
 inline bool contains(std::string_view text, std::string_view part) {

@@ -34,7 +34,7 @@ bool findUsrdirLine(const std::string& path, std::string* line) {
   FILE* file = fopen(path.c_str(), "r");
   if (file == nullptr) return false;
   bool found = false;
-  while (readPiece(file, line)) {
+  while (readLine(file, line)) {
     if (contains(*line, "USRDIR")) {
       found = true;
       break;

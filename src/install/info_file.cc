@@ -89,7 +89,7 @@ void copyInfoFile() {
   }
   bool headerReplaced = false;
   std::string text, line;
-  while (readPiece(source, &line)) {
+  while (readLine(source, &line)) {
     if (!headerReplaced && contains(line, "Information File")) {
       text += "# Plix 3.0 Information File\n";
       headerReplaced = true;

@@ -66,7 +66,7 @@ std::vector<InstallItem> readManifestItems(const std::string& path) {
   if (file == nullptr) return items;
   std::string line;
   InstallItem item;
-  while (readPiece(file, &line) && !contains(line, "@@NULL"))
+  while (readLine(file, &line) && !contains(line, "@@NULL"))
     if (parseItemLine(line, &item)) items.push_back(item);
   fclose(file);
   return items;
@@ -111,7 +111,7 @@ int getInfoData() {
 
   int count = 0;
   std::string line;
-  while (readPiece(file, &line)) {
+  while (readLine(file, &line)) {
     if (contains(line, "@@NULL")) break;
     if (line[0] == '#' || line[0] == '\n') continue;
     trimLineEnd(line);

@@ -60,7 +60,7 @@ int testForLprng(int result) {
   FILE* file = fopen(scratch.c_str(), "r");
   if (file != nullptr) {
     std::string line;
-    while (readPiece(file, &line)) {
+    while (readLine(file, &line)) {
       if (contains(line, "LPRng")) {
         result = PRINT_LPRNG;
         break;
@@ -164,7 +164,7 @@ int findCupsPrefixes(std::string* prefix, std::string* execPrefix) {
   if (script != nullptr) {
     bool execFound = false;
     std::string line;
-    while (readPiece(script, &line)) {
+    while (readLine(script, &line)) {
       size_t at = line.find("exec_prefix=");
       if (at != std::string::npos) {
         takeValue(line, at, strlen("exec_prefix="), execPrefix);
@@ -173,7 +173,7 @@ int findCupsPrefixes(std::string* prefix, std::string* execPrefix) {
       }
     }
     rewind(script);
-    while (readPiece(script, &line)) {
+    while (readLine(script, &line)) {
       if (contains(line, "exec_prefix=")) continue;
       size_t at = line.find("prefix=");
       if (at != std::string::npos) {

@@ -35,8 +35,6 @@ void resetPList(PListEntry* head) {
   initPList(head);
 }
 
-bool readWholeLine(FILE* file, std::string* line) { return readLine(file, line); }
-
 bool takeInfoQueueName(const std::string& name) {
   if (name.size() <= kQueueNameMax && name.find('\0') == std::string::npos &&
       name.find('/') == std::string::npos)

@@ -21,10 +21,6 @@ struct PListEntry {
 // never cut to another queue's name.
 inline constexpr size_t kQueueNameMax = 127;
 
-// Reads one whole line of `file` however long, NUL bytes included, with its newline.
-// Returns false (and leaves `line` empty) at the end of the file.
-bool readWholeLine(FILE* file, std::string* line);
-
 // True when `name`, read from the information file's printers block, can be taken whole
 // as a queue name: no NUL, no "/", at most kQueueNameMax bytes. Otherwise logs that the
 // line is passed over (the logged text cut short, the name itself never) and returns false.

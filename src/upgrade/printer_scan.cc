@@ -106,7 +106,7 @@ int scanInstalledPrinters(PListEntry* head, int* count) {
       PpdHead facts;
       facts.wantVersion = true;
       bool done = false;
-      for (int n = 0; n < kScanLines && !done && readPiece(file, &line); ++n)
+      for (int n = 0; n < kScanLines && !done && readLine(file, &line); ++n)
         done = scanHeadLine(line, &facts);
       fclose(file);
       if (!facts.haveModel || facts.version != 1 || facts.pdlKind == 0) continue;
@@ -169,7 +169,7 @@ int readInfoPrinters(unsigned kind, PListEntry* head) {
 
   std::string line;
   bool begun = false;
-  while (!begun && readPiece(file, &line)) {
+  while (!begun && readLine(file, &line)) {
     trimSpacesAndNewlines(&line);
     begun = line == "%%ZANBLOCK_PRINTERS_BEGIN";
   }
@@ -180,7 +180,7 @@ int readInfoPrinters(unsigned kind, PListEntry* head) {
 
   freePListTail(head);
   int taken = 0;
-  while (readWholeLine(file, &line)) {
+  while (readLine(file, &line)) {
     trimSpacesAndNewlines(&line);
     if (line == "%%ZANBLOCK_PRINTERS_END") break;
     if (!takeInfoQueueName(line)) continue;

@@ -205,7 +205,7 @@ int processPrinterConfig(const std::string& queueName) {
     return 0;
   }
   std::string line;
-  while (readPiece(in, &line)) {
+  while (readLine(in, &line)) {
     if (contains(line, "%%PLIX_VERSION_1.0")) line = "%%PLIX_VERSION_3.0\n";
     fputs(line.c_str(), out);
   }
