@@ -95,17 +95,11 @@ TEST_F(Parts, ManifestFieldsModesEndsAndLimits) {
     EXPECT_EQ(itemStaysInside({source, destination, 0644}, dir), inside) << source << " " << destination;
 }
 
-// The carried-over file gets the new header once; a file PLIXINFO names gives the
-// value of its first USRDIR line.
-TEST_F(Parts, InformationFileCarriedOverAndReadBack) {
-  std::string earlier = "#\n# Plix 2.0 Information File\n#\nUSRDIR          " + dir + "\n# Information File\n";
-  std::ofstream(dir + "/plixInfo2.0") << earlier;
-  copyInfoFile();
-  EXPECT_EQ(readFile(dir + "/plixInfo4.0"), "#\n# Plix 3.0" + earlier.substr(12));
-  for (auto [text, found, value] :
-       {std::tuple{"USRDIR\t/srv/x y\n", 1, "/srv/x"}, {"USRDIR          /srv/cr\r\n", 1, "/srv/cr\r"},
-        {"# USRDIR names the directory\nUSRDIR /opt/zed\n", 1, "names"}, {"USRDIR", 1, ""},
-        {"  xUSRDIR=\xe4\x01/srv/a\tb c\n", 1, "/srv/a\tb"}, {"HOMEDIR /root\n", 0, ""}, {"", 0, ""}}) {
+// A file PLIXINFO names gives the value of its first USRDIR line.
+TEST_F(Parts, InstallationDirectoryReadBack) {
+  for (auto [text, found, value] : {std::tuple{"USRDIR          /srv/cr\r\n", 1, "/srv/cr\r"}, {"USRDIR", 1, ""},
+                                    {"# USRDIR names the directory\nUSRDIR /opt/zed\n", 1, "names"},
+                                    {"  xUSRDIR=\xe4\x01/srv/a\tb c\n", 1, "/srv/a\tb"}, {"", 0, ""}}) {
     std::string path = dir + (*text ? "/info" : "/absent"), got;
     if (*text) std::ofstream(path) << text;
     setenv("PLIXINFO", path.c_str(), 1);
@@ -121,10 +115,9 @@ TEST_F(Parts, WritersUnderAFileSizeLimitKeepTheOldFileWhole) {
   const std::string names[] = {"/plixInfo4.0", "/etc/UNINSTALLPLIX"};
   for (const std::string& name : names) std::ofstream(dir + name) << "old\n";
   std::ofstream(dir + "/plixInfo2.0") << std::string(300, '#') << "\n";
-  struct rlimit saved, small;
+  struct rlimit saved;
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  small = saved;
-  small.rlim_cur = 100;
+  struct rlimit small = {100, saved.rlim_max};
   signal(SIGXFSZ, SIG_IGN);
   int pipeFds[2], savedErr = dup(2);  // a pipe: the limit does not cut what is logged
   ASSERT_EQ(pipe(pipeFds), 0);
@@ -183,27 +176,20 @@ TEST(InstallParts, DirectoriesThePpdArchiveAndTheLabels) {
   Sandbox box;
   SandboxResult r = box.run(R"(
 rm -f /usr/bin/chcon
-keep_calls() { touch $OUT/calls.log && mv $OUT/calls.log $OUT/$1.calls; }
+label() { run_case install_tests label $1; touch $OUT/calls.log && mv $OUT/calls.log $OUT/$1.calls; }
 umask 077
 fake_command /usr/local/sbin/chcon 0  # the shell would find it by its bare name
 fake_command /usr/sbin/chcon 0
 mkdir -p /srv/m /opt/bad && touch /srv/m/file /opt/bad/bin
-run_case install_tests dirs dirs
-keep_calls dirs
-run_case install_tests label ok
-keep_calls ok
-fake_command /usr/sbin/chcon 1 "chcon: failing"
-run_case install_tests label failing
-keep_calls failing
-rm /usr/sbin/chcon
-run_case install_tests label none
+run_case install_tests dirs dirs && rm $OUT/calls.log
+label ok
+fake_command /usr/sbin/chcon 1 "chcon: failing" && label failing
+rm /usr/sbin/chcon && label none
 umask 022
 mkdir -p '/srv/ppd dir' /srv/work && echo a >'/srv/ppd dir/a.ppd' && echo b >'/srv/ppd dir/b.ppd.gz'
 cd /srv/work && echo no >stranger.txt
 archive() { run_case install_tests archive $1 PPD_DIR="$2"; tar tf /var/tmp/PlixPPDFiles4.0-8.tar >$OUT/$1.tar 2>/dev/null; }
-archive blank '/srv/ppd dir'
-archive notdir /srv/work/stranger.txt
-archive absent /srv/absent
+archive blank '/srv/ppd dir'; archive notdir /srv/work/stranger.txt; archive absent /srv/absent
 # Names planted in /var/tmp: a link to a system file and a dangling one stay as they are.
 rm /var/tmp/PlixPPDFiles4.0-8.tar && ln -s /etc/shadow /var/tmp/PlixPPDFiles4.0-8.tar
 archive shadow '/srv/ppd dir'
@@ -238,7 +224,7 @@ true
     EXPECT_EQ(r.out(name + ".log"), "chcon SELinux f\374r: \"/usr/sbin/chcon -R -u system_u '/opt/my zed;x/bin' "
                                     "2>/dev/null\": Resultat: " + result + "\n");
   }
-  EXPECT_EQ(r.out("none.out") + r.out("none.log") + r.out("calls.log"), "-1 -1\n-1\n");
+  EXPECT_EQ(r.out("none.out") + r.out("none.log") + r.out("none.calls"), "-1 -1\n-1\n");
   // tar runs in the PPD directory or not at all, and never writes through a planted name.
   EXPECT_EQ(r.out("blank.out") + r.out("blank.tar"), "0 /srv/work\na.ppd\nb.ppd.gz\n");
   EXPECT_EQ(r.out("blank.log"), "Speichern PPD Dateie von: /srv/ppd dir.\nNach: /var/tmp/PlixPPDFiles4.0-8.tar.\n");
