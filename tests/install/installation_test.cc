@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -22,17 +23,14 @@ const auto npos = std::string::npos;
 std::string modes(const SandboxResult& r, const std::vector<std::string>& prefixes) {
   std::string out;
   for (const std::string& path : r.listing()) {
-    bool wanted = false;
-    for (const std::string& p : prefixes) wanted = wanted || path.rfind(p, 0) == 0;
-    std::string plain = path.back() == '/' ? path.substr(0, path.size() - 1) : path;
+    std::string plain = r.upperPath(path.back() == '/' ? path.substr(0, path.size() - 1) : path);
+    bool wanted = std::any_of(prefixes.begin(), prefixes.end(), [&](auto& p) { return path.rfind(p, 0) == 0; });
     struct stat st;
-    if (!wanted || lstat(r.upperPath(plain).c_str(), &st) != 0) continue;
     char line[64], target[512] = {};
+    if (!wanted || lstat(plain.c_str(), &st) != 0) continue;
     snprintf(line, sizeof line, "%04o %u:%u ", st.st_mode & 07777, st.st_uid, st.st_gid);
-    out += line + path;
-    if (S_ISLNK(st.st_mode) && readlink(r.upperPath(plain).c_str(), target, sizeof target - 1) > 0)
-      out += " -> " + std::string(target);
-    out += "\n";
+    bool link = S_ISLNK(st.st_mode) && readlink(plain.c_str(), target, sizeof target - 1) > 0;
+    out += line + path + (link ? " -> " + std::string(target) : "") + "\n";
   }
   return out;
 }
@@ -49,16 +47,12 @@ std::string section(const std::string& log, const std::string& from, const std::
 }
 
 // Log lines of the copy loop and of the steps before it.
-std::string chmodded(const std::string& path, const std::string& mode) {
-  return "\304ndere Ausf\374hrungsrechte von '" + path + "' zu  00" + mode + ".\n";
-}
+std::string chmodded(std::string path, std::string mode) { return "\304ndere Ausf\374hrungsrechte von '" + path + "' zu  00" + mode + ".\n"; }
 std::string copied(const std::string& dir, const std::string& name, const std::string& to, const std::string& mode) {
   return "Kopiere Datei " + dir + name + " zu " + to + ". \n" + chmodded(to + "/" + name, mode);
 }
 std::string made(const std::string& dir) { return "Erstelltes Verzeichnis: '" + dir + "'.\n" + chmodded(dir, "755"); }
-std::string copyLoop(int items) {
-  return "goInstall: Anfang Kopiezyclus f\374r " + std::to_string(items) + " items.\n";
-}
+std::string copyLoop(int items) { return "goInstall: Anfang Kopiezyclus f\374r " + std::to_string(items) + " items.\n"; }
 const std::string kPrepared =
     "PPD-Installationsverzeichnis: /usr/share/ppd/zed\nInstallationsverzeichnis '/opt/zed' OK. \n";
 const std::string kScripts =

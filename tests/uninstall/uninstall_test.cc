@@ -208,8 +208,8 @@ SANDBOX_CASE(not_installations) {
   (void)out;
 }
 
+// The second installation's bin and etc are links into the system.
 SANDBOX_CASE(product_files) {
-  // The second installation's bin and etc are links into the system.
   for (const char* dir : {"/opt/zed", "/srv/linked"}) {
     settings.installDir = dir;
     removeProductFiles();
