@@ -207,7 +207,7 @@ int processPrinterConfig(const std::string& queueName) {
   std::string line;
   while (readLine(in, &line)) {
     if (contains(line, "%%PLIX_VERSION_1.0")) line = "%%PLIX_VERSION_3.0\n";
-    fputs(line.c_str(), out);
+    fwrite(line.data(), 1, line.size(), out);  // NUL bytes included
   }
   bool written = !ferror(in) && !ferror(out);
   fclose(in);
