@@ -54,6 +54,13 @@ if [ $# -ge 2 ]; then
   lpadmin -p Lab -o PageSize=Legal -o Duplex=DuplexTumble
 fi
 
+# setup restarts CUPS through systemctl, which does nothing inside the sandbox's chroot;
+# the demo restarts the scheduler itself, so that what it shows comes from the new files.
+restart_cupsd() {
+  kill $(pidof cupsd) && while pidof cupsd >/dev/null; do sleep 0.1; done
+  start_cupsd
+}
+
 queues() {
   for q in Office Lab Other; do
     echo "--- $q"
@@ -65,6 +72,7 @@ queues >$OUT/before.txt
 run_setup preview -n
 run_setup install
 cp /var/log/Plix4.0_CarryOver $OUT/install.carry 2>/dev/null
+restart_cupsd
 queues >$OUT/after.txt
 
 # The product's own queue tool records its queues in the information file and gives
