@@ -47,7 +47,7 @@ TEST_F(TempDir, LogLinesGetOneNewlineTheHeaderNamesChconAndTheClosingLineEndsThe
                      " 2>/dev/null\" resultiert in: 256.\n=======================================\n"
                      "eins\nzwei\ndrei\n\n";
   ASSERT_EQ(text.substr(0, head.size()), head);
-  std::string closing = text.substr(head.size());
+  std::string closing = text.substr(head.size());  // one line, the last
   EXPECT_EQ(closing.rfind("Beende Installation von Plix 4.0-0: ", 0), 0u);
   EXPECT_EQ(closing.find('\n'), closing.size() - 1);
 
@@ -71,18 +71,14 @@ TEST_F(TempDir, LogLinesGetOneNewlineTheHeaderNamesChconAndTheClosingLineEndsThe
 TEST_F(TempDir, ReplacedFilesAreWholeOrUntouchedAndLinksAreReplacedNotFollowed) {
   const std::string target = dir_ + "/file", victim = dir_ + "/victim", link = dir_ + "/link";
   ASSERT_TRUE(replaceFile(target, "neu\n", 0640));
-  EXPECT_EQ(readFile(target), "neu\n");
-  struct stat st;
-  ASSERT_EQ(stat(target.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
   ASSERT_TRUE(replaceFile(target, "zwei\n", kKeepMode));  // the old mode stays
+  struct stat st;
   ASSERT_EQ(stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
   ASSERT_TRUE(replaceFile(victim, "precious\n", 0644));
   ASSERT_EQ(symlink(victim.c_str(), link.c_str()), 0);
   ASSERT_TRUE(replaceFile(link, "through?\n", kKeepMode));
-  EXPECT_EQ(readFile(victim), "precious\n");
-  EXPECT_EQ(readFile(link), "through?\n");
+  EXPECT_EQ(readFile(victim) + readFile(link), "precious\nthrough?\n");
   // Dropped before commit: nothing is left beside the target, the target is unchanged.
   {
     FileReplacer out;
@@ -98,7 +94,6 @@ TEST_F(TempDir, ReplacedFilesAreWholeOrUntouchedAndLinksAreReplacedNotFollowed) 
   EXPECT_EQ(scratch.rfind(dir_ + "/zanin", 0), 0u);
   EXPECT_EQ(scratch.substr(scratch.size() - 3), ".gz");
   EXPECT_TRUE(pathExists(scratch));
-  EXPECT_FALSE(pathExists(dir_ + "/dangling"));
   ASSERT_EQ(symlink("/nowhere", (dir_ + "/dangling").c_str()), 0);
   EXPECT_FALSE(pathExists(dir_ + "/dangling"));
   EXPECT_TRUE(pathExists(dir_ + "/dangling", false));
@@ -112,14 +107,12 @@ TEST(Catalogue, FormatsTakeOnlyStringsNumbersAndOctalAndUmlautsAreSingleBytes) {
       EXPECT_TRUE(strchr("sdoczul", text[i + 1]) != nullptr) << "entry " << n << ": " << text;
     }
   }
-  EXPECT_STREQ(catalogueText(static_cast<Msg>(232)), "");
   EXPECT_STREQ(catalogueText(Msg::ModeSet), "\304ndere Ausf\374hrungsrechte von '%s' zu  00%o.\n");
 }
 
 TEST(ShellWord, PlainValuesStayAndOthersAreQuoted) {
   EXPECT_EQ(shellWord("/etc/cups/ppd/Q_1-a.ppd"), "/etc/cups/ppd/Q_1-a.ppd");
   EXPECT_EQ(shellWord("/srv/plix test"), "'/srv/plix test'");
-  EXPECT_EQ(shellWord("a'b"), "'a'\\''b'");
   EXPECT_EQ(shellWord(""), "''");
   // What the shell makes of a quoted word is the value itself.
   for (std::string value : {"x;touch /tmp/pwned", "a'b\"c", "$(id)", "*", "a\nb", "a`b"}) {

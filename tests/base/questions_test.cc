@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -16,19 +17,15 @@ namespace {
 TEST(Questions, EveryAnswerIsClassifiedByWordsThenFirstLetter) {
   // The yes/no result, the yes/no/all/break result, and the answers that give them.
   const std::tuple<int, int, std::vector<std::string>> groups[] = {
-      {1, 1, {"j", "J", "ja", "JA", "yes", "YeS", "oui", "si", "o", "y", "s", "Oh", "Sure", "jawohl",
-              // A yes word anywhere wins over a no word and over the first letter.
-              "nein ja", "Basis", "no yes", "alle, ja"}},
-      {0, 0, {"n", "N", "nein", "No", "niente", "non", "NIENTE", "nix", "keine, no"}},
-      // All: all in the four-way question, unclear in the yes/no one.
-      {-1, 2, {"a", "A", "t", "alle", "Alle", "all", "toda", "tous", "tutti", "abbrechen", "xtut"}},
-      {-1, 3, {"b", "B", "break", "Bof"}},
-      {-1, -1, {"", " ", "   ", " n", "x", "\n", "1", "?", "\344", "\352tre"}},
+      // A yes word anywhere wins over a no word and over the first letter. All: all in
+      // the four-way question, unclear in the yes/no one.
+      {1, 1, {"J", "YeS", "oui", "si", "Oh", "nein ja", "Basis", "alle, ja"}}, {0, 0, {"N", "NIENTE", "nix", "keine, no"}},
+      {-1, 2, {"A", "t", "tous", "abbrechen", "xtut"}}, {-1, 3, {"b", "Bof"}}, {-1, -1, {"", " n", "x", "\n", "\352tre"}},
   };
   for (const auto& [yesNo, yesNoAllBreak, answers] : groups) {
     for (const std::string& answer : answers) {
-      EXPECT_EQ(classifyYesNo(answer), yesNo) << "yes/no: \"" << answer << "\"";
-      EXPECT_EQ(classifyYesNoAllBreak(answer), yesNoAllBreak) << "yes/no/all/break: \"" << answer << "\"";
+      EXPECT_EQ(std::make_pair(classifyYesNo(answer), classifyYesNoAllBreak(answer)), std::make_pair(yesNo, yesNoAllBreak))
+          << "\"" << answer << "\"";
     }
   }
 }
@@ -55,12 +52,8 @@ struct StdinFrom {
 TEST(Questions, AnswerLinesLoseTheirLineEndsButNeverTheFirstCharacter) {
   std::string answer;
   {
-    StdinFrom in("ja\r\n\n\r\r\n\rn\n");
-    // A line of only a newline keeps it; end of input gives "".
-    for (const char* expected : {"ja", "\n", "\r", "\rn", ""}) {
-      readAnswer(&answer);
-      EXPECT_EQ(answer, expected);
-    }
+    StdinFrom in("ja\r\n\n\r\r\n\rn\n");  // a line of only a newline keeps it; end of input gives ""
+    for (const char* expected : {"ja", "\n", "\r", "\rn", ""}) EXPECT_EQ((readAnswer(&answer), answer), expected);
   }
   // An answer of 300 characters is one answer: its tail is never read as the next one.
   std::string line = "j" + std::string(299, 'x');

@@ -1,6 +1,8 @@
 // The dry run (setup -n, and -d -n) in the sandbox, on a real cupsd with two queues of
 // the sample product's older PPDs: it leaves the upper layer as the scheduler alone
 // leaves it, and its carry-over rows are those of the real run's report that follows.
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,11 +17,9 @@ namespace {
 std::vector<std::string> beyondScheduler(const SandboxResult& r) {
   std::vector<std::string> left;
   for (const std::string& path : r.listing()) {
-    bool scheduler = path.rfind("/var/cache/", 0) == 0 || path.rfind("/var/spool/", 0) == 0 ||
-                     path.rfind("/var/log/cups/", 0) == 0 || path.rfind("/etc/cups/ssl/", 0) == 0 ||
-                     path == "/etc/cups/" || path == "/etc/cups/ppd/" ||
-                     path == "/var/" || path == "/var/log/" || path == "/etc/" || path == "/run/";
-    if (!scheduler) left.push_back(path);
+    static const std::regex scheduler(
+        "/var/(cache|spool|log/cups)/.*|/etc/cups/ssl/.*|/(etc/(cups/(ppd/)?)?|var/(log/)?|run/)");
+    if (!std::regex_match(path, scheduler)) left.push_back(path);
   }
   return left;
 }
@@ -34,12 +34,9 @@ std::string reportPart(const std::string& preview) {
 // Lines of `text` that begin with `prefix`.
 std::vector<std::string> linesStarting(const std::string& text, const std::string& prefix) {
   std::vector<std::string> lines;
-  for (size_t at = 0; at < text.size();) {
-    size_t end = text.find('\n', at);
-    std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
     if (line.rfind(prefix, 0) == 0) lines.push_back(line);
-    at = end == std::string::npos ? text.size() : end + 1;
-  }
   return lines;
 }
 
@@ -68,10 +65,7 @@ tmp_entries >$OUT/tmp.after
   ASSERT_EQ(dry.status, 0) << dry.error;
   EXPECT_EQ(beyondScheduler(dry), std::vector<std::string>{});
   EXPECT_EQ(dry.out("tmp.after"), dry.out("tmp.before"));
-  EXPECT_FALSE(dry.changed("/etc/cups/ppd/Office.ppd"));
-  EXPECT_FALSE(dry.changed("/etc/cups/Office.ppd.rpmsave"));
-  EXPECT_EQ(dry.out("preview.status"), "0\n");
-  EXPECT_EQ(dry.out("preview.stderr"), "");
+  EXPECT_EQ(dry.out("preview.status") + dry.out("preview.stderr"), "0\n");
   const std::string shown = dry.out("preview.stdout");
   EXPECT_NE(shown.find("\nInstallation: new, into /opt/zed\n"), std::string::npos) << shown;
   EXPECT_EQ(linesStarting(shown, "Queue Office (/etc/cups/ppd/Office.ppd): new PPD ").size(), 1u) << shown;

@@ -36,7 +36,6 @@ struct Host {
 // clang-format off
 const Host kHosts[] = {
     {"none", {}, 0x0, kModel, "", ""},
-    {"vendor_tree", {kModel, kPpd, kPpd + "/cups-included", kPpd + "/openprinting"}, 0x351, kModel, kPpd + "/zed", ""},
     {"openprinting_hp_epson", {kModel, kPpd, kPpd + "/cups-included", kPpd + "/openprinting",
       kPpd + "/openprinting/HP", kPpd + "/openprinting/Epson"}, 0x351, kModel, kPpd + "/openprinting/zed", ""},
     {"later_find_wins", {kPpd, kPpd + "/openprinting", kPpd + "/openprinting/zed", kFoomatic, kFoomatic + "/zed"},
@@ -44,7 +43,6 @@ const Host kHosts[] = {
     // The maker directory turns "found" false again, but the text of the earlier find stays.
     {"maker_dir_clears_found", {kPpd, kPpd + "/openprinting", kPpd + "/openprinting/zed", kFoomatic,
       kFoomatic + "/Orvex"}, 0x257, kPpd, kPpd + "/zed", kPpd + "/openprinting/zed"},
-    {"foomatic_only", {kFoomatic}, 0x42, kModel, kFoomatic + "/zed", ""},
     {"maker_zed_beats_opt_share", {kFoomatic, kFoomatic + "/Orvex", kFoomatic + "/Orvex/zed", "/opt/share/ppd",
       "/opt/share/ppd/zed"}, 0x66, kModel, kFoomatic + "/Orvex/zed", kFoomatic + "/Orvex/zed"},
     {"opt_share_zed", {"/opt/share/ppd", "/opt/share/ppd/zed"}, 0x60, kModel, "", "/opt/share/ppd/zed"},

@@ -24,30 +24,19 @@ void takeSettings() {
   if (const char* v = getenv("PLIX_DEBUG")) settings.debugLevel = atoi(v);
 }
 
-// Result | cupsBinDir | cupsBaseDir.
-SANDBOX_CASE(probePrintSystem) {
+SANDBOX_CASE(probePrintSystem) {  // result|cupsBinDir|cupsBaseDir
   takeSettings();
   int result = probePrintSystem();
   fprintf(out, "%d|%s|%s\n", result, settings.cupsBinDir.c_str(), settings.cupsBaseDir.c_str());
 }
-
-// Result | exec prefix | prefix.
-SANDBOX_CASE(findCupsPrefixes) {
+SANDBOX_CASE(findCupsPrefixes) {  // result|exec prefix|prefix
   takeSettings();
   std::string prefix, execPrefix;
   int result = findCupsPrefixes(&prefix, &execPrefix);
   fprintf(out, "%d|%s|%s\n", result, execPrefix.c_str(), prefix.c_str());
 }
-
-SANDBOX_CASE(getCupsVersion) {
-  takeSettings();
-  fprintf(out, "%d\n", getCupsVersion());
-}
-
-SANDBOX_CASE(findCupsDataDir) {
-  takeSettings();
-  fprintf(out, "%s\n", findCupsDataDir().value_or("(none)").c_str());
-}
+SANDBOX_CASE(getCupsVersion) { takeSettings(); fprintf(out, "%d\n", getCupsVersion()); }
+SANDBOX_CASE(findCupsDataDir) { takeSettings(); fprintf(out, "%s\n", findCupsDataDir().value_or("(none)").c_str()); }
 
 SANDBOX_CASE(queryCupsServerVersion) { fprintf(out, "%d\n", queryCupsServerVersion()); }
 SANDBOX_CASE(findCupsVersionLocally) { fprintf(out, "%d\n", findCupsVersionLocally()); }
@@ -107,10 +96,9 @@ probe restartCups systemd 0
   };
   const std::string probed = "System Drucker Manager = CUPS\n";
   const std::string header = "CUPS Header Version : 2400//HTTP\n";
-  for (const char* run : {"nc.log", "zannc.log"}) {
+  for (const char* run : {"nc.log", "zannc.log"})
     holds(run, probed + "CUPS Basis Verzeichnis: /\nCUPS Binary Verzeichnis: /usr\n" + header +
                    "lpadmin = /usr/sbin/lpadmin\nlpstat  = /usr/bin/lpstat\n");
-  }
   holds("env.log", probed + "CUPS Basis Verzeichnis: \nCUPS Binary Verzeichnis: \n" + header);
   EXPECT_EQ(r.out("tmp.after"), "");  // no scratch file is left behind
 
@@ -146,7 +134,6 @@ printf '#!/bin/sh\nprefix=/usr\nexec_prefix=/usr\n' | put /etc/init.d/cups 0755
 daemon "/usr/sbin/cupsd -l"; probe probePrintSystem script "8|/usr|/usr"; kill $pid
 rm /etc/init.d/cups
 daemon cupsd; probe probePrintSystem nopath "8|/usr|/"; kill $pid
-daemon /usr/local/sbin/cupsd; probe probePrintSystem local "8|/usr/local|"; kill $pid
 echo '  exec_prefix=/opt/cups' | put /etc/init.d/cupsys
 probe findCupsPrefixes execonly "1|/opt/cups|"
 printf '# prefix=/opt/base\nexec_prefix=/opt/exec\n' | put /etc/rc.d/init.d/cups
@@ -154,14 +141,7 @@ rm /etc/init.d/cupsys
 probe findCupsPrefixes both "1|/opt/exec|/opt/base"
 rm /etc/rc.d/init.d/cups
 probe findCupsPrefixes gone "0||" PLIX_CUPS_BIN=/nonexistent
-probe findCupsPrefixes other "0|/usr/local|" PLIX_CUPS_BIN=/usr/local
 probe findCupsPrefixes usr "1|/usr|/" PLIX_CUPS_BIN=/usr
-mv /etc/cups /etc/cups.away
-probe findCupsPrefixes noetc "0|/usr|"
-mv /etc/cups.away /etc/cups
-mv /usr/share/cups /usr/share/cups.away
-probe findCupsPrefixes noshare "0||"
-mv /usr/share/cups.away /usr/share/cups
 
 # Other spoolers. Links planted, by one process so that the probe's process id comes
 # later, under every name "/tmp/ZANLPD<pid>" and "/tmp/ZANLPRNG<pid>" the probe could
@@ -240,11 +220,7 @@ probe queryCupsServerVersion hnone 0
 # The data directory; a scratch file in a directory the user cannot write to.
 mkdir -p /opt/c/share/cups
 probe findCupsDataDir dopt /opt/c/share/cups PLIX_CUPS_BIN=/opt/c
-probe findCupsDataDir dmissing /usr/share/cups PLIX_CUPS_BIN=/opt/none
 rm -rf /usr/share/cups
-mkdir -p /usr/cups
-probe findCupsDataDir dusrcups /usr/cups
-rm -rf /usr/cups
 probe findCupsDataDir dnone '(none)'
 tmp_entries >$OUT/tmp.after
 mkdir -m 0755 /srv/closed
@@ -265,8 +241,7 @@ echo $? >$OUT/closed.status
       {"h14", "CUPS Header Version : 1400//HTTP\n"},
   };
   for (const auto& [name, log] : logs) EXPECT_EQ(r.out(std::string(name) + ".log"), log) << name;
-  EXPECT_EQ(r.upperFile("/etc/victim-lpd"), "precious\n");
-  EXPECT_EQ(r.upperFile("/etc/victim-lprng"), "precious\n");
+  EXPECT_EQ(r.upperFile("/etc/victim-lpd") + r.upperFile("/etc/victim-lprng"), "precious\nprecious\n");
   EXPECT_NE(r.out("lp.log").find("STRING=("), std::string::npos) << r.out("lp.log");
   EXPECT_NE(r.out("lp.log").find("/usr/lib/lp/lpsched 60\n) i=1\n"), std::string::npos) << r.out("lp.log");
   EXPECT_EQ(r.out("calls.log"),
@@ -275,8 +250,7 @@ echo $? >$OUT/closed.status
             "/usr/bin/nc localhost 631\n");
   EXPECT_EQ(r.out("request"), "HEAD / HTTP/1.1\nConnection: Close\n\n\n");
   EXPECT_EQ(r.out("tmp.after"), "");
-  EXPECT_EQ(r.out("closed.status"), "255\n");
-  EXPECT_EQ(r.out("closed.log"), "myTmpName(/srv/closed,ZAN) Failed!\n");
+  EXPECT_EQ(r.out("closed.status") + r.out("closed.log"), "255\nmyTmpName(/srv/closed,ZAN) Failed!\n");
 }
 
 }  // namespace
