@@ -1,6 +1,7 @@
 // Settling the product's PPD directory: the decision over its facts (a table), then
 // hosts built inside the sandbox for what is acted on: the recorded model-directory
-// links, the directories and "zed" links left in the upper layer; and makeLink.
+// links, the directories and "zed" links left in the upper layer, and for one host the
+// survey's summary block; and makeLink.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -120,6 +121,7 @@ struct Host {
   std::string tail;     // log lines after the decision's line
   std::vector<std::string> upper;
   std::string links = kNoLinks;  // the scan's log lines
+  std::string survey = "";       // the survey's first log lines
 };
 
 // One host per way the decision is acted on.
@@ -139,8 +141,16 @@ const Host kHosts[] = {
      "mkdir -p " + kModel + " " + kPpd + " && ln -s /nowhere " + kModel + "/zed", 0, kPpd + "/zed",
      created(kPpd + "/zed") + linked(kModel + "/zed", kPpd + "/zed") + ": FALSCH!\n",
      {kPpd + "/zed", kModel + "/zed -> /nowhere"}},
-    {"reuses_found_directory", 1200, "mkdir -p " + kModel + " " + kPpd + "/zed", 0, kPpd + "/zed",
-     "Benutzung alte Plix PPD Verzeichnis: \"/usr/share/ppd/zed\".\n", {"!" + kModel + "/zed"}},
+    // Found through a linked tree; regular files where other trees would be do not count.
+    {"reuses_found_in_linked_tree", 1200,
+     "mkdir -p /srv/ppdtree/zed && ln -s /srv/ppdtree " + kPpd + " && touch /etc/cups/model /usr/ppd", 0,
+     kPpd + "/zed", "Benutzung alte Plix PPD Verzeichnis: \"/usr/share/ppd/zed\".\n", {"!" + kModel + "/zed"},
+     "Keine bekannten Verkn\374pfungen in cups-Modell-Verzeichnis: " + kPpd + "\n",
+     "=======================================\nPPD-System-Speicherorte:\n"
+     "CUPS-Modell-Verzeichnis: /usr/share/ppd\nFoomatic-Verzeichnis: ???\nOrvex-Verzeichnis   : ???\n"
+     "Ben.def. ppd-Verzeichnis: ???\nFreigegebenes ppd-Verzeichnis: /usr/share/ppd\n"
+     "ppd-Systemverzeichnis: /usr/share/ppd\n"
+     "Bestehendes Plix PPD Verzeichnis gefunden: \"/usr/share/ppd/zed\".\n"},
     {"custom_skips_what_does_not_fit", 1200,
      "mkdir -p " + kModel + "/custom /srv/c && ln -s /srv/c " + kModel + "/custom-" + std::string(240, 'x') +
          " && ln -s /srv/" + std::string(300, 'y') + " " + kModel + "/custom-long-target && ln -s /srv/c " +
@@ -165,6 +175,7 @@ TEST(ModelDirectoryLinks, OldAndNewCupsHostsSettleTheirPpdDirectory) {
     ASSERT_EQ(r.status, 0) << r.error;
     EXPECT_EQ(r.out("settle.status"), "0\n");
     EXPECT_EQ(r.out("settle.out"), "count=" + std::to_string(host.count) + "\ninstall=" + host.install + "\n");
+    EXPECT_EQ(r.out("settle.log").substr(0, host.survey.size()), host.survey);
     EXPECT_EQ(afterSurvey(r.out("settle.log")), host.links + "PPD-Installationsverzeichnis: " + host.install + "\n" + host.tail);
     checkUpper(r, host.upper);
   }
