@@ -4,8 +4,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
-  int yesNo = classifyYesNo(text);
-  int four = classifyYesNoAllBreak(text);
+  int yesNo = classifyYesNo(text), four = classifyYesNoAllBreak(text);
   if (yesNo < -1 || yesNo > 1 || four < -1 || four > 3) fuzz::finding("classified as " + std::to_string(yesNo) + " " + std::to_string(four));
   static const std::string input = fuzz::dir() + "/answer";
   fuzz::writeFile(input, text);

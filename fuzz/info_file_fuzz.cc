@@ -16,11 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     initPList(&head);
     if (readInfoPrinters(kind, &head) == 1) {
       PListEntry* entry = &head;
-      for (int i = 0; i < printerCount; ++i, entry = entry->next) {
-        const std::string& name = entry->queueName;
-        if (name.size() > kQueueNameMax || name.find('\0') != std::string::npos || name.find('/') != std::string::npos)
-          fuzz::finding("queue name taken: " + name);
-      }
+      for (int i = 0; i < printerCount; ++i, entry = entry->next)
+        if (entry->queueName.size() > kQueueNameMax || entry->queueName.find_first_of(std::string("/\0", 2)) != std::string::npos)
+          fuzz::finding("queue name taken: " + entry->queueName);
     }
     freePListTail(&head);
   }

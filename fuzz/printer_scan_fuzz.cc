@@ -6,13 +6,8 @@
 #include "upgrade/printer_scan.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool made = [] {
-    settings.cupsBaseDir = fuzz::dir();
-    settings.ppdInstallDir = fuzz::dir() + "/new";
-    std::filesystem::create_directories(fuzz::dir() + "/etc/cups/ppd");
-    std::filesystem::create_directories(settings.ppdInstallDir);
-    return true;
-  }();
+  static const bool made = std::filesystem::create_directories((settings.cupsBaseDir = fuzz::dir()) + "/etc/cups/ppd") &&
+                           std::filesystem::create_directories(settings.ppdInstallDir = fuzz::dir() + "/new");
   (void)made;
   std::string_view text(reinterpret_cast<const char*>(data), size);
   fuzz::writeFile(fuzz::dir() + "/etc/cups/ppd/q.ppd", text);
@@ -20,10 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   resetCandidateIndex();
   PListEntry head;
   initPList(&head);
-  int count = 0;
+  int count = 0, pdlKind = 0, modelId = 0;
   (void)scanInstalledPrinters(&head, &count);
   freePListTail(&head);
-  int pdlKind = 0, modelId = 0;
   std::string model;
   (void)readPpdModel(settings.ppdInstallDir + "/q.ppd", &pdlKind, &modelId, &model);
   return 0;

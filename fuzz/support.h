@@ -7,13 +7,14 @@
 #include <sched.h>
 #include <stdlib.h>
 #include <sys/mount.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <initializer_list>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,12 +30,6 @@ namespace fuzz {
 
 // No command runs: a fake runner may hand the command to `onCommand` and fakes its status.
 inline int (*onCommand)(const std::string& command) = nullptr;
-inline int fakeShell(const std::string& command) { return onCommand ? onCommand(command) : 256; }
-
-inline std::string& dirText() {
-  static std::string dir;
-  return dir;
-}
 
 [[noreturn]] inline void refuse(const char* why) {
   fprintf(stderr, "fuzz target refuses to run: %s\n", why);
@@ -44,37 +39,26 @@ inline std::string& dirText() {
 // The target's own directory (in $TMPDIR, else /tmp), made on first use and removed at
 // the end of an ordinary run; also the scratch directory of the probes.
 inline const std::string& dir() {
-  std::string& d = dirText();
-  if (d.empty()) {
+  static const std::string& d = *new std::string([] {  // never destroyed: the exit handler reads it
     const char* tmp = getenv("TMPDIR");
     std::string pattern = std::string(tmp != nullptr && *tmp == '/' ? tmp : "/tmp") + "/plix-fuzz.XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) refuse("no temporary directory");
-    d = pattern;
-    setShellRunner(fakeShell);
-    setScratchDirectory(d);
-    atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(dirText(), ignored);
-    });
-  }
+    setShellRunner([](const std::string& command) { return onCommand ? onCommand(command) : 256; });
+    setScratchDirectory(pattern);
+    atexit([] { std::error_code ignored; std::filesystem::remove_all(dir(), ignored); });
+    return pattern;
+  }());
   return d;
 }
 
 inline void writeFile(const std::string& path, std::string_view data) {
-  FILE* f = fopen(path.c_str(), "wb");
-  if (f == nullptr) refuse("cannot write into the temporary directory");
-  if (!data.empty()) fwrite(data.data(), 1, data.size(), f);
-  fclose(f);
+  if (!(std::ofstream(path, std::ios::binary) << data)) refuse("cannot write into the temporary directory");
 }
 
 inline std::string readFile(const std::string& path) {
-  std::string text;
-  if (FILE* f = fopen(path.c_str(), "rb")) {
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
-    fclose(f);
-  }
-  return text;
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
 }
 
 // Ends the run as a finding, saying why (seen when an input is run again by hand).
@@ -99,19 +83,15 @@ inline std::vector<std::string> split(std::string_view data, std::string_view se
 inline void privateMounts(std::initializer_list<const char*> paths) {
   const uid_t uid = geteuid();
   const gid_t gid = getegid();
-  if (uid == 0 ? unshare(CLONE_NEWNS) != 0 : unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
-    refuse("no private mount namespace");
-  if (uid != 0) {
-    auto put = [](const char* file, const std::string& text) {
-      int fd = open(file, O_WRONLY);
-      bool ok = fd >= 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-      if (fd >= 0) close(fd);
-      return ok;
-    };
-    if (!put("/proc/self/setgroups", "deny") || !put("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
-        !put("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1"))
-      refuse("no user mapping");
-  }
+  if (unshare(uid == 0 ? CLONE_NEWNS : CLONE_NEWUSER | CLONE_NEWNS) != 0) refuse("no private mount namespace");
+  auto put = [](const char* file, const std::string& text) {
+    int fd = open(file, O_WRONLY);
+    bool ok = fd >= 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    return (fd < 0 || close(fd) == 0) && ok;
+  };
+  if (uid != 0 && !(put("/proc/self/setgroups", "deny") && put("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") &&
+                    put("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1")))
+    refuse("no user mapping");
   if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) refuse("mounts not private");
   for (const char* path : paths)
     if (mount("plix-fuzz", path, "tmpfs", 0, "size=64m,mode=0755") != 0) refuse("cannot mount a private tmpfs");

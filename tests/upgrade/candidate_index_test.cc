@@ -25,45 +25,32 @@ namespace {
 int idOf(const char* row) { return modelTable[findModelRow(row)].id; }
 
 TEST(HeadScan, FirstKnownModelFirstMarkerAboveZeroAndWhereTheScanStops) {
-  const std::string laser = "*ModelName: \"Orvex LaserPro 4200 PCL\"\n";
-  struct Case {
-    bool wantVersion;
-    std::vector<std::string> lines;
-    size_t taken;  // lines examined until nothing more was needed
-    const char* model;
-    int kind;
-    const char* row;
-    int version;
-  } cases[] = {
-      // The queue scan: an unknown model is passed over; stops once model and marker are known.
-      {true, {"*% Plix version: 1\n", "*ModelName: \"Zeta 9 PCL\"\n", laser, "*% x\n"}, 3,
-       "\"Orvex LaserPro 4200 PCL\"", 2, "LaserPro 4200", 1},
-      // Markers 0 and none do not count; the first digit above 0 does, even a 2.
-      {true, {laser, "*% Plix version: 0\n", "*% Plix version:\n", "*% Plix version:2\n", "*% Plix version: 1\n"},
-       4,
-       "\"Orvex LaserPro 4200 PCL\"", 2, "LaserPro 4200", 2},
-      // The first known model wins even when its window gives no kind.
-      {true, {"*ModelName: \"Orvex LaserPro 4200 PCL 6 Series\"\n", laser}, 2,
-       "\"Orvex LaserPro 4200 PCL 6 Series\"", 0, "LaserPro 4200", -1},
-      // A candidate needs no marker; lines come without their ending from its reader.
-      {false, {"*PPD-Adobe: \"4.3\"", "*ModelName: \"Orvex ColorPage 7350 PS\"", laser}, 2,
-       "\"Orvex ColorPage 7350 PS\"", 1, "ColorPage 7350", -1},
-      {false, {"*ModelName: \"Orvex OfficeLine 2600 PXL\"\r"}, 1, "\"Orvex OfficeLine 2600 PXL\"", 3,
-       "OfficeLine 2600", -1},
-      {false, {"*% Plix version: 1\n", "*NickName: \"Orvex LaserPro 4200 PS\"\n"}, 2, "", 0, nullptr, -1},
-  };
-  for (const Case& c : cases) {
+  // "LINES-TAKEN MODEL KIND HAVE-MODEL:ID VERSION" once the scan needs nothing more.
+  auto scan = [](bool wantVersion, std::vector<std::string> lines) {
     PpdHead head;
-    head.wantVersion = c.wantVersion;
+    head.wantVersion = wantVersion;
     size_t taken = 0;
-    while (taken < c.lines.size() && !scanHeadLine(c.lines[taken++], &head)) {}
-    EXPECT_EQ(taken, c.taken) << c.lines[0];
-    EXPECT_EQ(head.haveModel, c.row != nullptr) << c.lines[0];
-    EXPECT_EQ(head.model, c.model);
-    EXPECT_EQ(head.pdlKind, c.kind) << c.lines[0];
-    EXPECT_EQ(head.modelId, c.row ? idOf(c.row) : 0) << c.lines[0];
-    EXPECT_EQ(head.version, c.version) << c.lines[0];
-  }
+    while (taken < lines.size() && !scanHeadLine(lines[taken++], &head)) {}
+    return std::to_string(taken) + " " + head.model + " " + std::to_string(head.pdlKind) + " " +
+           std::to_string(head.haveModel) + ":" + std::to_string(head.modelId) + " " + std::to_string(head.version);
+  };
+  auto known = [](const char* row) { return " 1:" + std::to_string(idOf(row)) + " "; };
+  const std::string laser = "*ModelName: \"Orvex LaserPro 4200 PCL\"\n", lp = "\"Orvex LaserPro 4200 PCL\" 2";
+  // The queue scan: an unknown model is passed over; stops once model and marker are known.
+  EXPECT_EQ(scan(true, {"*% Plix version: 1\n", "*ModelName: \"Zeta 9 PCL\"\n", laser, "*% x\n"}),
+            "3 " + lp + known("LaserPro 4200") + "1");
+  // Markers 0 and none do not count; the first digit above 0 does, even a 2.
+  EXPECT_EQ(scan(true, {laser, "*% Plix version: 0\n", "*% Plix version:\n", "*% Plix version:2\n", "*% Plix version: 1\n"}),
+            "4 " + lp + known("LaserPro 4200") + "2");
+  // The first known model wins even when its window gives no kind.
+  EXPECT_EQ(scan(true, {"*ModelName: \"Orvex LaserPro 4200 PCL 6 Series\"\n", laser}),
+            "2 \"Orvex LaserPro 4200 PCL 6 Series\" 0" + known("LaserPro 4200") + "-1");
+  // A candidate needs no marker; lines come without their ending from its reader.
+  EXPECT_EQ(scan(false, {"*PPD-Adobe: \"4.3\"", "*ModelName: \"Orvex ColorPage 7350 PS\"", laser}),
+            "2 \"Orvex ColorPage 7350 PS\" 1" + known("ColorPage 7350") + "-1");
+  EXPECT_EQ(scan(false, {"*ModelName: \"Orvex OfficeLine 2600 PXL\"\r"}),
+            "1 \"Orvex OfficeLine 2600 PXL\" 3" + known("OfficeLine 2600") + "-1");
+  EXPECT_EQ(scan(false, {"*% Plix version: 1\n", "*NickName: \"Orvex LaserPro 4200 PS\"\n"}), "2  0 0:0 -1");
 }
 
 struct ScratchDir {
@@ -74,8 +61,7 @@ struct ScratchDir {
   ~ScratchDir() { std::filesystem::remove_all(path); }
   // A small product PPD of `model` (gzip-compressed when the name ends in ".gz").
   void ppd(const std::string& name, const std::string& model) const {
-    std::string file = path + "/" + name;
-    cups_file_t* out = cupsFileOpen(file.c_str(), name.ends_with(".gz") ? "w9" : "w");
+    cups_file_t* out = cupsFileOpen((path + "/" + name).c_str(), name.ends_with(".gz") ? "w9" : "w");
     ASSERT_NE(out, nullptr);
     cupsFilePrintf(out, "*PPD-Adobe: \"4.3\"\n*%% Plix version: 1\n*ModelName: \"Orvex %s\"\n", model.c_str());
     cupsFileClose(out);
@@ -89,14 +75,12 @@ int literalSearch(const std::string& directory, const PListEntry& entry, std::st
   if (dir == nullptr) return 0;
   int found = 0;
   while (struct dirent* d = readdir(dir)) {
-    std::string candidate = directory + "/" + d->d_name;
+    std::string candidate = directory + "/" + d->d_name, model;
     int kind = 0, id = 0;
-    std::string model;
     if (strcmp(d->d_name, ".") != 0 && strcmp(d->d_name, "..") != 0 &&
         readPpdModel(candidate, &kind, &id, &model) && model.starts_with(entry.modelName) &&
-        id == entry.modelId && kind == entry.pdlKind) {
+        id == entry.modelId && kind == entry.pdlKind && (found = 1)) {
       *path = candidate;
-      found = 1;
       break;
     }
   }
@@ -131,11 +115,10 @@ TEST(CandidateIndex, GivesTheResultAndTheLinesOfTheSearchThatOpensEveryCandidate
   a.ppd("only.ppd.gz", "LaserPro 4200 DN PCL");
   std::ofstream(a.path + "/readme.txt") << "no model here\n";
   std::filesystem::create_directory(a.path + "/sub");
-  for (const char* link : {"gone.ppd", "gone2.ppd"})
-    symlink("/nowhere/gone.ppd", (a.path + "/" + link).c_str());
+  for (std::string link : {a.path + "/gone.ppd", a.path + "/gone2.ppd", b.path + "/gone.ppd"})
+    symlink("/nowhere/gone.ppd", link.c_str());
   b.ppd("second.ppd", "LaserPro 1200 PS");
   b.ppd("dup2.ppd", models[2]);
-  symlink("/nowhere/gone.ppd", (b.path + "/gone.ppd").c_str());
   // The product PPDs in directory order; the last one is given a model of its own (written
   // in place, so the order stays), so that one search walks the whole first directory.
   std::vector<std::string> order;
@@ -165,18 +148,15 @@ TEST(CandidateIndex, GivesTheResultAndTheLinesOfTheSearchThatOpensEveryCandidate
   std::vector<std::string> answers;
   std::string all;
   for (const PListEntry& queue : queues) {
-    answers.push_back(searchBoth(indexed, a.path, b.path, queue));
+    all += answers.emplace_back(searchBoth(indexed, a.path, b.path, queue));
     EXPECT_EQ(answers.back(), searchBoth(literalSearch, a.path, b.path, queue)) << queue.modelName;
-    all += answers.back();
   }
   // The cases the world was made for did occur: matches first and last in directory order,
   // in a compressed file and in the second directory; not found; unreadable heads reported.
-  for (const std::string& end : {order.front(), order.back()})
-    EXPECT_NE(all.find("1 " + a.path + "/" + end + "\n"), std::string::npos) << end;
-  EXPECT_NE(all.find("1 " + a.path + "/only.ppd.gz\n"), std::string::npos);
-  EXPECT_NE(all.find("1 " + b.path + "/second.ppd\n"), std::string::npos);
-  EXPECT_NE(all.find("0 \n"), std::string::npos);
-  EXPECT_NE(all.find("K\366nnte '" + b.path + "/gone.ppd' nicht \366ffnen!\n"), std::string::npos);
+  for (const std::string& seen : {"1 " + a.path + "/" + order.front() + "\n", "1 " + a.path + "/" + order.back() + "\n",
+                                  "1 " + a.path + "/only.ppd.gz\n", "1 " + b.path + "/second.ppd\n", std::string("0 \n"),
+                                  "K\366nnte '" + b.path + "/gone.ppd' nicht \366ffnen!\n"})
+    EXPECT_NE(all.find(seen), std::string::npos) << seen;
 
   // Later searches answer from memory: the files are no longer read.
   std::filesystem::remove_all(a.path + "/m0.ppd");
