@@ -74,8 +74,7 @@ TEST(PrintSystemInLine, EachAttemptsProgramAndNeverTheGrepItself) {
 TEST(HostInfo, RealProbeRecordsNodeNameAndDottedAddress) {
   utsname info;
   ASSERT_EQ(uname(&info), 0);
-  settings.hostName = "stale";
-  settings.hostAddress = "stale";
+  settings.hostName = settings.hostAddress = "stale";
   EXPECT_EQ(probeHostInfo(), 6);
   EXPECT_EQ(settings.hostName, std::string(info.nodename).substr(0, 63));
   in_addr address;
