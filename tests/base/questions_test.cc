@@ -30,34 +30,24 @@ TEST(Questions, EveryAnswerIsClassifiedByWordsThenFirstLetter) {
   }
 }
 
-// Standard input of this process replaced by a pipe holding `input` while it lives.
-struct StdinFrom {
-  int saved = dup(STDIN_FILENO);
-  explicit StdinFrom(const std::string& input) {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    EXPECT_EQ(write(fds[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
-    close(fds[1]);
-    dup2(fds[0], STDIN_FILENO);
-    close(fds[0]);
-    clearerr(stdin);
-  }
-  ~StdinFrom() {
-    dup2(saved, STDIN_FILENO);
-    close(saved);
-    clearerr(stdin);
-  }
-};
+// Standard input of this process replaced by a file holding `input` (the one before
+// was read to its end).
+void feedStdin(const std::string& input) {
+  FILE* file = tmpfile();
+  ASSERT_TRUE(file != nullptr && fputs(input.c_str(), file) >= 0);
+  rewind(file);
+  dup2(fileno(file), STDIN_FILENO);
+  fclose(file);
+  clearerr(stdin);
+}
 
 TEST(Questions, AnswerLinesLoseTheirLineEndsButNeverTheFirstCharacter) {
   std::string answer;
-  {
-    StdinFrom in("ja\r\n\n\r\r\n\rn\n");  // a line of only a newline keeps it; end of input gives ""
-    for (const char* expected : {"ja", "\n", "\r", "\rn", ""}) EXPECT_EQ((readAnswer(&answer), answer), expected);
-  }
+  feedStdin("ja\r\n\n\r\r\n\rn\n");  // a line of only a newline keeps it; end of input gives ""
+  for (const char* expected : {"ja", "\n", "\r", "\rn", ""}) EXPECT_EQ((readAnswer(&answer), answer), expected);
   // An answer of 300 characters is one answer: its tail is never read as the next one.
   std::string line = "j" + std::string(299, 'x');
-  StdinFrom in(line + "\nnein\n");
+  feedStdin(line + "\nnein\n");
   readAnswer(&answer);
   EXPECT_EQ(answer, line);
   EXPECT_EQ(parseYesNo(), 0);
@@ -76,7 +66,7 @@ TEST(Questions, QuestionAndHintGoToStandardOutputBeforeTheAnswerIsRead) {
       {askYesNoAllBreak, "", "?", -1, fourWay},
   };
   for (const auto& [ask, input, question, result, hint] : cases) {
-    StdinFrom in(input);
+    feedStdin(input);
     testing::internal::CaptureStdout();
     EXPECT_EQ(ask(question), result) << question;
     EXPECT_EQ(testing::internal::GetCapturedStdout(), std::string(question) + "\n" + hint);
