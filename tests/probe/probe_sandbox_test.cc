@@ -106,12 +106,10 @@ probe restartCups systemd 0
   const std::string failed = command +
                              "System has not been booted with systemd as init system (PID 1). Can't operate.\n"
                              "CUPS reset resultiert in: 256\n";
-  std::string chroot = r.out("chroot.log");
-  EXPECT_EQ(chroot.substr(0, command.size()), command);
-  EXPECT_EQ(chroot.substr(chroot.find("CUPS reset")), "CUPS reset resultiert in: 0\n") << chroot;
-  std::string service = r.out("service.log");
-  EXPECT_EQ(service.substr(0, failed.size()), failed);
-  EXPECT_EQ(service.substr(service.rfind("CUPS reset")), "CUPS reset resultiert in: 0\n") << service;
+  // What systemctl or the service command print in between is theirs.
+  for (auto [log, head] : {std::pair{r.out("chroot.log"), command}, std::pair{r.out("service.log"), failed}}) {
+    EXPECT_EQ(log.substr(0, head.size()) + log.substr(log.rfind("CUPS reset")), head + "CUPS reset resultiert in: 0\n");
+  }
   EXPECT_EQ(r.out("service.state"), "scheduler is running\n");
   EXPECT_EQ(r.out("cupsys.log"), failed + "CUPS reset resultiert in: 768\n");
   EXPECT_EQ(r.out("nothing.log"), failed +
