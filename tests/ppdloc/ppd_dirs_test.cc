@@ -3,6 +3,7 @@
 // block it logs are checked with the settling of the PPD directory (model_links_test).
 #include <set>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -43,12 +44,10 @@ const Host kHosts[] = {
 
 TEST(PpdDirectoryDiscovery, DecisionOverTheTreesThatExist) {
   for (const Host& host : kHosts) {
-    SCOPED_TRACE(host.name);
     PpdLocations got = decidePpdLocations([&](const std::string& path) { return host.dirs.count(path) > 0; });
-    EXPECT_EQ(got.flags, host.flags);
-    EXPECT_EQ(got.modelDir, host.model);
-    EXPECT_EQ(got.proposal, host.proposal);
-    EXPECT_EQ(got.existing, host.existing);
+    EXPECT_EQ(std::tuple(got.flags, got.modelDir, got.proposal, got.existing),
+              std::tuple(host.flags, host.model, host.proposal, host.existing))
+        << host.name;
   }
 }
 
