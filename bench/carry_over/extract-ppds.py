@@ -7,8 +7,8 @@ import importlib.machinery, importlib.util, lzma, base64, os, sys
 
 DRIVER = "/usr/lib/cups/driver/openprinting-ppds"
 loader = importlib.machinery.SourceFileLoader("opppds", DRIVER)
-spec = importlib.util.spec_from_loader("opppds", loader)
-module = importlib.util.module_from_spec(spec)
+found = importlib.util.spec_from_loader("opppds", loader)
+module = importlib.util.module_from_spec(found)
 loader.exec_module(module)
 
 out, per_maker, makers = sys.argv[1], int(sys.argv[2]), sys.argv[3:]
