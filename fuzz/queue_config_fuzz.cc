@@ -1,11 +1,11 @@
 // A queue's configuration file marked with the new version. The code writes below
-// /opt/zed and in /tmp, so both are private, empty tmpfs mounts here. A file without
-// the old marker comes back byte for byte.
+// /opt/zed, a private, empty tmpfs mount here, and its working copy in the target's own
+// scratch directory. A file without the old marker comes back byte for byte.
 #include "fuzz/support.h"
 #include "upgrade/queue_upgrade.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::privateMounts({"/opt", "/tmp"});
+  fuzz::privateMounts({"/opt"});
   std::filesystem::create_directories("/opt/zed/q/root");
   return 0;
 }

@@ -125,12 +125,12 @@ int buildNewPpd(const std::string& ppdDir, OptListEntry* options, int optionCoun
   writeLogLine(formatText("PPD = %s.\n", newPpd.c_str()));
 
   bool compressed = contains(newPpd, ".gz");
-  std::string input = makeScratchFile("/tmp", "zanin", compressed ? ".gz" : "");
+  std::string input = makeScratchFile(scratchDirectory(), "zanin", compressed ? ".gz" : "");
   if (input.empty()) {
     logMessage(Msg::OpenProblem, "/tmp/zaninXXXXXX", queue);
     return -1;
   }
-  std::string output = makeScratchFile("/tmp", "zanot", "");
+  std::string output = makeScratchFile(scratchDirectory(), "zanot", "");
   if (output.empty()) {
     removeFile(input);
     logMessage(Msg::OpenProblem, "/tmp/zanotXXXXXX", queue);
@@ -198,7 +198,7 @@ int processPrinterConfig(const std::string& queueName) {
   FILE* in = fopen(path.c_str(), "r");
   if (in == nullptr) return 0;
 
-  std::string temp = myTmpName("/tmp", "ZAN");
+  std::string temp = myTmpName(scratchDirectory(), "ZAN");
   FILE* out = fopen(temp.c_str(), "w");
   if (out == nullptr) {
     fclose(in);
