@@ -5,11 +5,33 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 bool pathExists(const std::string& path, bool followLinks) {
   struct stat st;
   return (followLinks ? stat(path.c_str(), &st) : lstat(path.c_str(), &st)) == 0;
+}
+
+bool readWholeFile(const std::string& path, std::string* bytes) {
+  bytes->clear();
+  FILE* in = fopen(path.c_str(), "r");
+  if (in == nullptr) return false;
+  char block[16384];
+  size_t n;
+  while ((n = fread(block, 1, sizeof block, in)) > 0) bytes->append(block, n);
+  bool ok = !ferror(in);
+  fclose(in);
+  return ok;
+}
+
+bool isRootDirectory(const std::string& dir) {
+  if (dir.empty()) return false;
+  char* real = realpath(dir.c_str(), nullptr);
+  bool root = real != nullptr && std::string(real) == "/";
+  free(real);
+  return root;
 }
 
 std::string makeScratchFile(const std::string& dir, std::string_view prefix, std::string_view suffix) {

@@ -10,6 +10,12 @@
 // dangling link does not exist); without, the name itself counts.
 bool pathExists(const std::string& path, bool followLinks = true);
 
+// The whole content of `path`, any bytes; false when it cannot be opened or read.
+bool readWholeFile(const std::string& path, std::string* bytes);
+
+// True when `dir` resolves to the root directory, however it is spelt ("//", "/opt/..").
+bool isRootDirectory(const std::string& dir);
+
 // Creates a new empty file "<dir>/<prefix>XXXXXX<suffix>" exclusively (O_CREAT|O_EXCL,
 // mode 0600), so that a planted file or link is never followed or reused. Returns its
 // path, or "" when none could be made.

@@ -80,19 +80,7 @@ bool inPlace(const std::string& source, const std::string& target, int mode) {
   if (lstat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   if (mode > 0 && static_cast<int>(st.st_mode & 07777) != mode) return false;
   std::string a, b;
-  FILE* in = fopen(source.c_str(), "rb");
-  FILE* out = fopen(target.c_str(), "rb");
-  bool same = in != nullptr && out != nullptr;
-  char x[8192], y[8192];
-  while (same) {
-    size_t n = fread(x, 1, sizeof x, in);
-    size_t m = fread(y, 1, sizeof y, out);
-    same = n == m && std::equal(x, x + n, y);
-    if (n == 0) break;
-  }
-  if (in) fclose(in);
-  if (out) fclose(out);
-  return same;
+  return readWholeFile(source, &a) && readWholeFile(target, &b) && a == b;
 }
 
 // The new PPD a queue would take: the product's own PPDs (the directories of the
@@ -121,10 +109,7 @@ int previewInstall() {
     settings.upgradeMode = (kind == 1 || kind == 2) ? static_cast<int>(kind) : 0;
   }
   if (!settings.installDir.empty() && settings.installDir.back() == '/') settings.installDir.pop_back();
-  char* real = realpath(settings.installDir.c_str(), nullptr);
-  bool root = real != nullptr && std::string(real) == "/";
-  free(real);
-  if (root) return previewFailed("the installation directory would be the root directory");
+  if (isRootDirectory(settings.installDir)) return previewFailed("the installation directory would be the root directory");
   if (settings.abortInstall == 1) return previewFailed("no CUPS scheduler or no foomatic-rip on this host");
   int items = getInfoData();
   if (items <= 0)
@@ -286,7 +271,7 @@ int previewFailed(const std::string& why) {
     settings.logOpen = 0;
   }
   std::string log;
-  if (!settings.logPath.empty() && readPpdText(settings.logPath, &log) && !log.empty())
+  if (!settings.logPath.empty() && readWholeFile(settings.logPath, &log) && !log.empty())
     fprintf(stderr, "The run logged (ISO-8859-1):\n%s", log.c_str());
   removePrivateDir();
   return kPreviewError;

@@ -38,14 +38,6 @@ namespace {
 // Used for hostAddress when the host probe yields none.
 constexpr const char* kFallbackAddress = "127.0.0.1";
 
-bool isRootDirectory(const std::string& dir) {
-  if (dir.empty()) return false;
-  char* real = realpath(dir.c_str(), nullptr);
-  bool root = real != nullptr && std::string(real) == "/";
-  free(real);
-  return root;
-}
-
 int numberValue(const char* text) { return static_cast<int>(strtol(text, nullptr, 10)); }
 
 // A text option value is kept only when it fits the product's 256-byte fields; an

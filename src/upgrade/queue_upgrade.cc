@@ -31,18 +31,6 @@ constexpr size_t kCopyBlock = 40960;
 // command that ended with 1, as when these steps ran cp.
 constexpr int kFailedStatus = 256;
 
-bool readWholeFile(const std::string& path, std::string* bytes) {
-  FILE* in = fopen(path.c_str(), "r");
-  if (in == nullptr) return false;
-  char block[16384];
-  size_t n;
-  bytes->clear();
-  while ((n = fread(block, 1, sizeof block, in)) > 0) bytes->append(block, n);
-  bool ok = !ferror(in);
-  fclose(in);
-  return ok;
-}
-
 void removeFile(const std::string& path) {
   if (!path.empty()) (void)unlink(path.c_str());
 }
