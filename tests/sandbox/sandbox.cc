@@ -1,7 +1,6 @@
 #include "sandbox/sandbox.h"
 #include "sandbox/sandbox_case.h"
 
-#include <dirent.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,52 +8,18 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
-namespace {
-
-std::string shellQuoted(const std::string& value) {
-  std::string out = "'";
-  for (char c : value) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
-  }
-  return out + "'";
-}
-
-void walk(const std::string& root, const std::string& rel, std::vector<std::string>* out) {
-  DIR* dir = opendir((root + rel).c_str());
-  if (dir == nullptr) return;
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    std::string path = rel + "/" + name;
-    struct stat st;
-    if (lstat((root + path).c_str(), &st) != 0) continue;
-    if (S_ISCHR(st.st_mode) && st.st_rdev == 0) {
-      out->push_back("-" + path);
-    } else if (S_ISDIR(st.st_mode)) {
-      out->push_back(path + "/");
-      walk(root, path, out);
-    } else {
-      out->push_back(path);
-    }
-  }
-  closedir(dir);
-}
-
-}  // namespace
+#include "base/files.h"
+#include "base/shell.h"
 
 std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::string();
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  std::string text;
+  return readWholeFile(path, &text) ? text : std::string();
 }
 
 std::string builtSetup() { return std::string(PLIX_BUILD_DIR) + "/setup"; }
@@ -77,18 +42,24 @@ std::string SandboxResult::upperFile(const std::string& path) const { return rea
 std::string SandboxResult::out(const std::string& name) const { return readFile(dir + "/out/" + name); }
 
 std::vector<std::string> SandboxResult::listing() const {
+  namespace fs = std::filesystem;
+  const std::string upper = dir + "/upper";
   std::vector<std::string> paths;
-  walk(dir + "/upper", "", &paths);
+  std::error_code ignored;
+  for (auto it = fs::recursive_directory_iterator(upper, ignored); it != fs::recursive_directory_iterator();
+       it.increment(ignored)) {
+    std::string path = it->path().string().substr(upper.size());
+    if (it->is_directory(ignored) && !it->is_symlink(ignored)) path += "/";
+    paths.push_back(deleted(path) ? "-" + path : path);
+  }
   std::sort(paths.begin(), paths.end());
   return paths;
 }
 
 Sandbox::~Sandbox() {
   if (getenv("PLIX_KEEP_SANDBOX") != nullptr) return;
-  for (const std::string& dir : dirs_) {
-    std::string command = "rm -rf " + shellQuoted(dir);
-    if (system(command.c_str()) != 0) fprintf(stderr, "could not remove %s\n", dir.c_str());
-  }
+  for (const std::string& dir : dirs_)
+    if (system(("rm -rf " + shellWord(dir)).c_str()) != 0) fprintf(stderr, "could not remove %s\n", dir.c_str());
 }
 
 SandboxResult Sandbox::run(const std::string& script) {
@@ -101,25 +72,19 @@ SandboxResult Sandbox::run(const std::string& script) {
   }
   result.dir = pattern;
   dirs_.push_back(result.dir);
-  std::string scriptPath = result.dir + "/script.sh";
-  {
-    std::ofstream file(scriptPath, std::ios::binary);
-    file << script;
-  }
-  std::string command = std::string(hostTrees_ ? "SBX_HOST_TREES=1 " : "") + "PLIX_SETUP=" + shellQuoted(builtSetup()) + " PLIX_PRODUCT=" + shellQuoted(builtProduct()) +
-                        " PLIX_SRC=" + shellQuoted(PLIX_SOURCE_DIR) + " PLIX_BUILD=" + shellQuoted(PLIX_BUILD_DIR) +
-                        " " + shellQuoted(PLIX_SANDBOX_SCRIPT) + " " + shellQuoted(result.dir) + " " + shellQuoted(scriptPath);
-  for (const std::string& layer : layers_) command += " " + shellQuoted(layer);
-  command += " 2>" + shellQuoted(result.dir + "/harness.err");
-  int status = system(command.c_str());
+  const std::string scriptPath = result.dir + "/script.sh";
+  std::ofstream(scriptPath, std::ios::binary) << script;
+  std::string command = "PLIX_SETUP=" + shellWord(builtSetup()) + " PLIX_PRODUCT=" + shellWord(builtProduct()) +
+                        " PLIX_SRC=" + shellWord(PLIX_SOURCE_DIR) + " PLIX_BUILD=" + shellWord(PLIX_BUILD_DIR) + " " +
+                        shellWord(PLIX_SANDBOX_SCRIPT) + " " + shellWord(result.dir) + " " + shellWord(scriptPath);
+  for (const std::string& layer : layers_) command += " " + shellWord(layer);
+  int status = system((command + " 2>" + shellWord(result.dir + "/harness.err")).c_str());
   result.error = readFile(result.dir + "/harness.err");
   std::string recorded = readFile(result.dir + "/status");
-  if (!recorded.empty()) {
-    result.status = atoi(recorded.c_str());
-  } else {
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 97;
-    if (result.status == 0) result.status = 97;  // the script never reported: no sandbox
-  }
+  // Without a recorded status the script never ran: no sandbox could be built.
+  result.status = !recorded.empty()                           ? atoi(recorded.c_str())
+                  : WIFEXITED(status) && WEXITSTATUS(status) ? WEXITSTATUS(status)
+                                                             : 97;
   return result;
 }
 
@@ -161,11 +126,8 @@ class CaseRunner : public testing::Environment {
 }  // namespace
 
 bool addSandboxCase(const char* name, SandboxCaseFunction function) {
-  static bool runnerAdded = false;
-  if (!runnerAdded) {
-    testing::AddGlobalTestEnvironment(new CaseRunner);
-    runnerAdded = true;
-  }
+  static const bool runnerAdded = (testing::AddGlobalTestEnvironment(new CaseRunner), true);
+  (void)runnerAdded;
   caseTable()[name] = function;
   return true;
 }

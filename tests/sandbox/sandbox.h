@@ -43,12 +43,7 @@ class Sandbox {
   // prepare the world in one run and see only what the next run changes.
   void keep(const SandboxResult& result);
 
-  // Lets the following runs see the host's PPD trees, driver programs, queues and
-  // CUPS configuration, which sandbox.sh otherwise hides.
-  void showHostPrintSetUp() { hostTrees_ = true; }
-
  private:
-  bool hostTrees_ = false;
   std::vector<std::string> dirs_;
   std::vector<std::string> layers_;
 };

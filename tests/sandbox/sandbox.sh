@@ -39,56 +39,53 @@ here=$(cd "$(dirname "$0")" && pwd)
 base=$result/mnt
 mount -t tmpfs -o mode=0755 sandbox "$base" || fail "cannot mount the sandbox tmpfs"
 mkdir -p "$base/upper" "$base/work" "$base/root" || fail "cannot make layer directories"
-lower=/
 # The world every run starts from is a Debian print server with CUPS and nothing else:
 # a layer right above the real / hides what other packages or earlier use left there
 # (PPD trees, driver programs, queues, jobs, an installed product), since the product
-# looks at all of it. SBX_HOST_TREES=1 leaves the host as it is.
-if [ "${SBX_HOST_TREES:-}" != 1 ]; then
-  hide=$base/hide
-  mkdir "$hide" || fail "cannot make the hiding layer"
-  # like_host PATH: PATH's parent folders in the hiding layer, owned and moded as on the host.
-  like_host() {
-    local dir=${1%/*}
-    [ -z "$dir" ] || [ -d "$hide$dir" ] && return 0
-    like_host "$dir" && mkdir "$hide$dir" && chown --reference="$dir" "$hide$dir" &&
-      chmod --reference="$dir" "$hide$dir"
-  }
-  # gone PATH: PATH does not exist in the sandbox.
-  gone() { [ ! -e "$1" ] && [ ! -L "$1" ] || { like_host "$1" && mknod "$hide$1" c 0 0; }; }
-  # only DIR NAME...: DIR holds only the entries NAME... of the host (those that exist).
-  only() {
-    local dir=$1 entry
-    shift
-    [ -d "$dir" ] || return 0
-    for entry in "$dir"/* "$dir"/.[!.]*; do
-      [ -e "$entry" ] || [ -L "$entry" ] || continue
-      case " $* " in *" ${entry##*/} "*) ;; *) gone "$entry" || return 1 ;; esac
-    done
-  }
-  hide_host() {
-    local path
-    only /usr/share/ppd custom cupsfilters && only /usr/share/cups/model &&
-      only /usr/share/cups/drv cupsfilters.drv generic-brf.drv generic-ubrl.drv indexv3.drv indexv4.drv \
-        sample.drv &&
-      only /usr/lib/cups/driver driverless driverless-fax &&
-      only /etc/cups/ppd && only /var/spool/cups tmp && only /var/cache/cups rss || return 1
-    for path in /usr/share/foomatic /usr/ppd /usr/opt /usr/local/share/ppd /usr/local/share/cups \
-      /opt/share/ppd /opt/cups /etc/cups/model /etc/cups/printers.conf /etc/cups/classes.conf \
-      /etc/cups/subscriptions.conf /etc/cups/lpoptions /opt/zed /usr/bin/zangsfilter \
-      /var/log/Plix4.0_UpdateLog /var/log/Plix4.0_CarryOver /var/tmp/PlixPPDFiles4.0-8.tar; do
-      gone "$path" || return 1
-    done
-  }
-  hide_host || fail "cannot hide the host's print set-up"
-  for conf in cupsd.conf cups-files.conf; do
-    if [ -f "/usr/share/cups/$conf.default" ] && ! cmp -s "/usr/share/cups/$conf.default" "/etc/cups/$conf"; then
-      like_host "/etc/cups/$conf" && cp -p "/usr/share/cups/$conf.default" "$hide/etc/cups/$conf" &&
-        chown --reference="/etc/cups/$conf" "$hide/etc/cups/$conf" || fail "cannot pin /etc/cups/$conf"
-    fi
+# looks at all of it.
+hide=$base/hide
+mkdir "$hide" || fail "cannot make the hiding layer"
+# like_host PATH: PATH's parent folders in the hiding layer, owned and moded as on the host.
+like_host() {
+  local dir=${1%/*}
+  [ -z "$dir" ] || [ -d "$hide$dir" ] && return 0
+  like_host "$dir" && mkdir "$hide$dir" && chown --reference="$dir" "$hide$dir" &&
+    chmod --reference="$dir" "$hide$dir"
+}
+# gone PATH: PATH does not exist in the sandbox.
+gone() { [ ! -e "$1" ] && [ ! -L "$1" ] || { like_host "$1" && mknod "$hide$1" c 0 0; }; }
+# only DIR NAME...: DIR holds only the entries NAME... of the host (those that exist).
+only() {
+  local dir=$1 entry
+  shift
+  [ -d "$dir" ] || return 0
+  for entry in "$dir"/* "$dir"/.[!.]*; do
+    [ -e "$entry" ] || [ -L "$entry" ] || continue
+    case " $* " in *" ${entry##*/} "*) ;; *) gone "$entry" || return 1 ;; esac
   done
-  lower="$hide:/"
-fi
+}
+hide_host() {
+  local path
+  only /usr/share/ppd custom cupsfilters && only /usr/share/cups/model &&
+    only /usr/share/cups/drv cupsfilters.drv generic-brf.drv generic-ubrl.drv indexv3.drv indexv4.drv \
+      sample.drv &&
+    only /usr/lib/cups/driver driverless driverless-fax &&
+    only /etc/cups/ppd && only /var/spool/cups tmp && only /var/cache/cups rss || return 1
+  for path in /usr/share/foomatic /usr/ppd /usr/opt /usr/local/share/ppd /usr/local/share/cups \
+    /opt/share/ppd /opt/cups /etc/cups/model /etc/cups/printers.conf /etc/cups/classes.conf \
+    /etc/cups/subscriptions.conf /etc/cups/lpoptions /opt/zed /usr/bin/zangsfilter \
+    /var/log/Plix4.0_UpdateLog /var/log/Plix4.0_CarryOver /var/tmp/PlixPPDFiles4.0-8.tar; do
+    gone "$path" || return 1
+  done
+}
+hide_host || fail "cannot hide the host's print set-up"
+for conf in cupsd.conf cups-files.conf; do
+  if [ -f "/usr/share/cups/$conf.default" ] && ! cmp -s "/usr/share/cups/$conf.default" "/etc/cups/$conf"; then
+    like_host "/etc/cups/$conf" && cp -p "/usr/share/cups/$conf.default" "$hide/etc/cups/$conf" &&
+      chown --reference="/etc/cups/$conf" "$hide/etc/cups/$conf" || fail "cannot pin /etc/cups/$conf"
+  fi
+done
+lower="$hide:/"
 n=0
 for layer in "$@"; do
   n=$((n + 1))
