@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,12 +52,6 @@ inline const std::string& dir() {
 
 inline void writeFile(const std::string& path, std::string_view data) {
   if (!(std::ofstream(path, std::ios::binary) << data)) refuse("cannot write into the temporary directory");
-}
-
-inline std::string readFile(const std::string& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
 }
 
 // Ends the run as a finding, saying why (seen when an input is run again by hand).
