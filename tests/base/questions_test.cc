@@ -15,23 +15,20 @@
 namespace {
 
 TEST(Questions, EveryAnswerIsClassifiedByWordsThenFirstLetter) {
-  // The yes/no result, the yes/no/all/break result, and the answers that give them.
+  // The yes/no result, the yes/no/all/break result, and the answers that give them. A yes
+  // word anywhere wins over a no word and over the first letter. All: all in the four-way
+  // question, unclear in the yes/no one.
   const std::tuple<int, int, std::vector<std::string>> groups[] = {
-      // A yes word anywhere wins over a no word and over the first letter. All: all in
-      // the four-way question, unclear in the yes/no one.
       {1, 1, {"J", "YeS", "oui", "si", "Oh", "nein ja", "Basis", "alle, ja"}}, {0, 0, {"N", "NIENTE", "nix", "keine, no"}},
       {-1, 2, {"A", "t", "tous", "abbrechen", "xtut"}}, {-1, 3, {"b", "Bof"}}, {-1, -1, {"", " n", "x", "\n", "\352tre"}},
   };
-  for (const auto& [yesNo, yesNoAllBreak, answers] : groups) {
-    for (const std::string& answer : answers) {
-      EXPECT_EQ(std::make_pair(classifyYesNo(answer), classifyYesNoAllBreak(answer)), std::make_pair(yesNo, yesNoAllBreak))
+  for (const auto& [yesNo, yesNoAllBreak, answers] : groups)
+    for (const std::string& answer : answers)
+      EXPECT_EQ(std::pair(classifyYesNo(answer), classifyYesNoAllBreak(answer)), std::pair(yesNo, yesNoAllBreak))
           << "\"" << answer << "\"";
-    }
-  }
 }
 
-// Standard input of this process replaced by a file holding `input` (the one before
-// was read to its end).
+// Standard input of this process replaced by a file holding `input`.
 void feedStdin(const std::string& input) {
   FILE* file = tmpfile();
   ASSERT_TRUE(file != nullptr && fputs(input.c_str(), file) >= 0);
@@ -41,27 +38,20 @@ void feedStdin(const std::string& input) {
   clearerr(stdin);
 }
 
-TEST(Questions, AnswerLinesLoseTheirLineEndsButNeverTheFirstCharacter) {
+TEST(Questions, AnswerLinesKeepTheirFirstCharacterAndTheQuestionIsPrintedAsPlainText) {
   std::string answer;
-  feedStdin("ja\r\n\n\r\r\n\rn\n");  // a line of only a newline keeps it; end of input gives ""
-  for (const char* expected : {"ja", "\n", "\r", "\rn", ""}) EXPECT_EQ((readAnswer(&answer), answer), expected);
-  // An answer of 300 characters is one answer: its tail is never read as the next one.
+  // A line of only a newline keeps it; end of input gives "". An answer of 300
+  // characters is one answer: its tail is never read as the next one.
   std::string line = "j" + std::string(299, 'x');
-  feedStdin(line + "\nnein\n");
-  readAnswer(&answer);
-  EXPECT_EQ(answer, line);
+  feedStdin("ja\r\n\n\r\r\n\rn\n" + line + "\nnein\n");
+  for (std::string expected : {"ja", "\n", "\r", "\rn", line.c_str()}) EXPECT_EQ((readAnswer(&answer), answer), expected);
   EXPECT_EQ(parseYesNo(), 0);
   EXPECT_EQ(parseYesNo(), -1);  // end of input
-}
-
-TEST(Questions, QuestionAndHintGoToStandardOutputBeforeTheAnswerIsRead) {
-  // The question is printed as plain text, never as a format; end of input is unclear.
   const char* const fourWay =
       "Antworten mit j[a], n[ein] oder a[lle] = 'ja' f\374r alle Drucker,\n"
       "oder b[reak] f\374r keiner, gefolgt durch <RETURN> bitte. ";
   const std::tuple<int (*)(const std::string&), const char*, const char*, int, const char*> cases[] = {
-      {askYesNo, "Ja\n", "Weiter mit 100%s?", 1,
-       "Antworten Sie bitte mit j[a] oder n[ein], gefolgt durch <RETURN>. "},
+      {askYesNo, "Ja\n", "Weiter mit 100%s?", 1, "Antworten Sie bitte mit j[a] oder n[ein], gefolgt durch <RETURN>. "},
       {askYesNoAllBreak, "b\n", "M\366chten Sie Drucker: Q1 upgraden? ", 3, fourWay},
       {askYesNoAllBreak, "", "?", -1, fourWay},
   };
