@@ -10,39 +10,36 @@
 
 namespace {
 
-// Runs both option passes over `args` (argv[0] is added) on fresh settings.
-Settings parse(std::vector<std::string> words) {
-  settings = Settings{};
-  words.insert(words.begin(), "setup");
-  std::vector<char*> argv;
-  for (std::string& w : words) argv.push_back(w.data());
-  argv.push_back(nullptr);
-  int argc = static_cast<int>(words.size());
-  readOptionsPass1(argc, argv.data());
-  settings.installDir = "/opt/zed";
-  settings.manifestName = "PLIXINST.CONF";
-  readOptionsPass2(argc, argv.data());
-  return settings;
-}
-
 TEST(Options, EachPassTakesItsLettersAndRefusesOverlongValues) {
-  Settings s = parse({"-x", "-d", "-f", "0", "-S", "3", "-D", "2", "-i", "OTHER.CONF", "-m", "7", "-q", "-5",
-                      "-u", "/a", "-u", "/srv/plix", "-w", "/srv"});
-  EXPECT_EQ(std::vector<int>({s.uninstallMode, s.installAnywhere, s.selinuxMode, s.debugLevel, s.modeOption,
-                              s.stepwise}),
-            std::vector<int>({1, 0, 3, 2, 1, 0}));
-  EXPECT_EQ(s.manifestName + s.installDir + s.shareDir, "OTHER.CONF/srv/plix/srv");
-  s = parse({"-D", "2", "-Z", "abc", "-q", "7", "-u"});  // no number reads as 0; a missing value is ignored
-  EXPECT_EQ(std::vector<int>({s.debugLevel, s.stepwise}), std::vector<int>({0, 7}));
-  EXPECT_EQ(s.installDir, "/opt/zed");
-  testing::internal::CaptureStderr();
-  s = parse({"-u", "/" + std::string(300, 'a'), "-i", std::string(256, 'b')});
-  std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(s.installDir + s.manifestName, "/opt/zedPLIXINST.CONF");
-  EXPECT_NE(err.find("Option -u"), std::string::npos);
-  EXPECT_NE(err.find("Option -i"), std::string::npos);
-  std::string fits = "/" + std::string(254, 'c');  // 255 characters still fit
-  EXPECT_EQ(parse({"-u", fits}).installDir, fits);
+  const std::string fits = "/" + std::string(254, 'c');
+  // Words after "setup"; then -x -d -f -S -D -q, and -i -u -w, as set; then standard error.
+  const std::vector<std::tuple<std::vector<std::string>, std::string, std::string>> rows = {
+      {{"-x", "-d", "-f", "0", "-S", "3", "-D", "2", "-i", "OTHER.CONF", "-m", "7", "-q", "-5", "-u", "/a", "-u",
+        "/srv/plix", "-w", "/srv"}, "1 0 3 2 1 0 OTHER.CONF /srv/plix /srv", ""},
+      // No number reads as 0; a missing value is ignored; 255 characters still fit.
+      {{"-D", "2", "-Z", "abc", "-u", fits, "-q", "7", "-u"}, "0 1 0 0 1 7 PLIXINST.CONF " + fits + " ", ""},
+      {{"-u", "/" + std::string(300, 'a'), "-i", std::string(256, 'b')}, "0 1 0 0 1 0 PLIXINST.CONF /opt/zed ",
+       "Option -u: Wert ist l\344nger als 255 Zeichen und wird nicht benutzt.\n"
+       "Option -i: Wert ist l\344nger als 255 Zeichen und wird nicht benutzt.\n"},
+  };
+  for (auto [words, want, wantErr] : rows) {
+    settings = Settings{};
+    words.insert(words.begin(), "setup");
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(words.size());
+    testing::internal::CaptureStderr();
+    readOptionsPass1(argc, argv.data());
+    settings.installDir = "/opt/zed";
+    settings.manifestName = "PLIXINST.CONF";
+    readOptionsPass2(argc, argv.data());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), wantErr) << want;
+    std::string got;
+    for (int v : {settings.uninstallMode, settings.installAnywhere, settings.selinuxMode, settings.debugLevel,
+                  settings.modeOption, settings.stepwise}) got += std::to_string(v) + " ";
+    EXPECT_EQ(got + settings.manifestName + " " + settings.installDir + " " + settings.shareDir, want);
+  }
 }
 
 }  // namespace

@@ -24,21 +24,16 @@ TEST(SetupRun, UsageRulesLogHeaderOverlongPathsPrintSystemsInstallDirectoriesAnd
 run_setup help -u /x -h
 [ -e /var/log/Plix4.0_UpdateLog ] && echo yes >$OUT/help.logmade
 (cd $PRODUCT && as_user 1000 bin/setup -D 1 >$OUT/user.stdout 2>$OUT/user.stderr; echo $? >$OUT/user.status)
-ls /var/log >$OUT/user.varlog
 run_setup anywhere -f 0
 run_setup anywhere_d -f 0 -d
-# Without chcon the log has no header; a second run overwrites the log.
+# Without chcon the log has no header; this run overwrites the log of the one before.
 rm /usr/bin/chcon
-run_setup nochcon_first -f 0
 run_setup nochcon -f 0 -u /somewhere
 # Started through a path longer than setup keeps, and from a directory deeper than it keeps.
 long=/tmp/$(printf 'l%.0s' $(seq 1 150))/$(printf 'm%.0s' $(seq 1 150))
 mkdir -p $long && cp $SETUP $long/setup
-(cd /tmp && $long/setup -f 0 >/dev/null 2>&1)
-cp /var/log/Plix4.0_UpdateLog $OUT/longpath.log
-(cd $long && ./setup -f 0 >/dev/null 2>&1)
-cp /var/log/Plix4.0_UpdateLog $OUT/longcwd.log
-rm -rf /tmp/l*
+SETUP_CWD=/tmp SETUP_CMD=$long/setup run_setup longpath -f 0
+SETUP_CWD=$long SETUP_CMD=./setup run_setup longcwd -f 0
 # Print systems, installation directories, the step-by-step stop.
 start_cupsd || exit 3
 ZANLPMODE=LPRNG run_setup lprng
@@ -48,7 +43,6 @@ run_setup empty -u /
 run_setup trailing -u /srv/plix/
 mkdir -p /opt/zed && printf 'USRDIR          /opt/zed\n' >/opt/zed/plixInfo4.0
 ANSWERS='n\n' run_setup stepno -q 1
-ANSWERS='x\n' run_setup stepunclear -q 1
 )");
   ASSERT_EQ(r.status, 0) << r.error;
   auto has = [&](const std::string& name, const std::string& text) {
@@ -72,7 +66,7 @@ ANSWERS='x\n' run_setup stepunclear -q 1
             "SELinux ist activ: Nein.\n"
             "Must be root.\nExiting.\n"
             "\n\n\tSie m\374ssen Root sein, um\n\tPlix installieren zu k\366nnen.\n\n\t\n");
-  EXPECT_EQ(r.out("user.varlog").find("Plix4.0_UpdateLog_1000"), std::string::npos);
+  EXPECT_FALSE(r.changed("/var/log/Plix4.0_UpdateLog_1000"));
   // The location rule stops a run outside /opt/zed, but not an uninstallation.
   EXPECT_EQ(r.out("anywhere.stderr"), "Simulation setup Plix3.0, nicht in /opt/zed/bin.\nDas Program h\366rt auf.\n\n");
   EXPECT_EQ(dated(r.out("anywhere.log")),
@@ -84,7 +78,7 @@ ANSWERS='x\n' run_setup stepunclear -q 1
             "Simulation setup Plix3.0, nicht in /opt/zed/bin.\nDas Program h\366rt auf.\n"
             "Beende Installation von Plix 4.0-0: DATE\n");
   has("anywhere_d.log", "SELinux ist activ: Nein.\nSystem Drucker Manager = ");
-  // Without chcon the log starts with the start line, and the first run's log is gone.
+  // Without chcon the log starts with the start line, and the log of the run before is gone.
   std::string log = dated(r.out("nochcon.log"));
   EXPECT_EQ(log.rfind("Starte Installation von Plix 4.0-0: DATE\n", 0), 0u);
   EXPECT_EQ(log.find("Starte Installation", 1), std::string::npos);
@@ -97,7 +91,6 @@ ANSWERS='x\n' run_setup stepunclear -q 1
   has("lprng.log",
       "System Drucker Manager = LPRNG\nProgram h\366rt auf weil:\n* Kein aktives CUPS Daemon gefunden!\n"
       "*** Entschuldigung ***\n");
-  has("lprng.log", "Weil Informationen f\344hlen, h\366rt setup auf.\nBeende Installation");
   // The root directory, however spelt, is refused before anything is installed.
   has("slashes.log", "Das Installationsverzeichnis\n\t'/'\nexistiert nicht oder ist falsch.\nBeende Installation");
   has("dotdot.log", "Das Installationsverzeichnis\n\t'/opt/..'\nexistiert nicht oder ist falsch.\nBeende Installation");
@@ -106,17 +99,13 @@ ANSWERS='x\n' run_setup stepunclear -q 1
   // "-u /" leaves an empty installation directory, which cannot be made.
   has("empty.log", "K\366nnte nich ZED Verzeichnis:  finden oder herstellen\nEntschuldigung, Installation h\366rt auf.\n");
   // One trailing slash goes.
-  has("trailing.log", "Installationsverzeichnis '/srv/plix' OK. \n");
   EXPECT_NE(r.upperFile("/srv/plix/plixInfo4.0").find("USRDIR          /srv/plix\n"), std::string::npos);
-  // Step by step on an upgrade of kind 2: "n" and an unclear answer both stop.
-  for (std::string name : {"stepno", "stepunclear"}) {
-    EXPECT_EQ(r.out(name + ".stdout"),
-              "M\366chten Sie nach Plix 3.0 upgraden?\n"
-              "Antworten Sie bitte mit j[a] oder n[ein], gefolgt durch <RETURN>. ");
-    EXPECT_EQ(r.out(name + ".stderr"), "Program durch Benutzer gestopt.\n\n");
-    has(name + ".log", "Upgrade Modus = 2.\n");
-    has(name + ".log", "Program durch Benutzer gestopt.\nBeende Installation");
-  }
+  // Step by step on an upgrade of kind 2: anything but yes stops (the answers have a table test).
+  EXPECT_EQ(r.out("stepno.stdout"),
+            "M\366chten Sie nach Plix 3.0 upgraden?\nAntworten Sie bitte mit j[a] oder n[ein], gefolgt durch <RETURN>. ");
+  EXPECT_EQ(r.out("stepno.stderr"), "Program durch Benutzer gestopt.\n\n");
+  has("stepno.log", "Upgrade Modus = 2.\n");
+  has("stepno.log", "Program durch Benutzer gestopt.\nBeende Installation");
 }
 
 }  // namespace
