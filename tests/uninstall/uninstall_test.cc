@@ -73,6 +73,30 @@ SANDBOX_CASE(trees) {
   fprintf(out, "deep %d %d\n", made && chdir("/") == 0, removeTree("/srv/t/deep"));
 }
 
+// Installation directories that are none: given as -u, or resolving to "/". One of each
+// kind: relative (first, while the working directory is "/"), "/" spelt three ways, empty,
+// absent, and a directory without the product's marks.
+const char* const kNotInstallations[] = {"opt/inst", "/", "/opt/inst/..", "/opt/inst/root-link", "", "/nonexistent", "/usr/"};
+
+SANDBOX_CASE(not_installations) {
+  readQueues("/opt/inst", PRINT_NONE, "/usr/local/bin/lpadmin");
+  for (const char* dir : kNotInstallations) {
+    settings.installDir = dir;
+    removeProductQueues();
+    removeProductFiles();
+  }
+  (void)out;
+}
+
+// The second installation's bin and etc are links into the system.
+SANDBOX_CASE(product_files) {
+  for (const char* dir : {"/opt/inst", "/opt/linked"}) {
+    settings.installDir = dir;
+    removeProductFiles();
+  }
+  (void)out;
+}
+
 TEST(Removal, QueuesWithTheirFilesAndTreesButNothingOfTheSystem) {
   Sandbox box;
   SandboxResult r = box.run(std::string(kInfo) + R"SH(
@@ -103,8 +127,20 @@ ln -s /nowhere $T/links/a/b/dangling && ln -s loop $T/links/a/loop && mkfifo $T/
 mkdir -p $T/links/a/empty $T/mounted/tmp $T/mounted/deeper/bind
 mount -t tmpfs scratch $T/mounted/tmp && echo mounted >$T/mounted/tmp/file
 mount --bind /srv/bound $T/mounted/deeper/bind && mount -t tmpfs queue /opt/zed/Alpha/spool/empty
+# An installation whose bin, etc and ppd hold other files too; its manifest names this
+# product's files (bin/nc is a name of earlier releases). Another whose bin and etc are
+# links into the system.
+Z=/opt/inst
+info $Z etc bin usr
+for f in plix bin/zangsfilter etc/UNINSTALLPLIX bin/setup etc/other bin/nc Alpha.sh; do put $Z/$f <<<$f; done
+printf '%s\n' 'bin/setup ./bin' 'bin/zangsfilter ./bin 00755' 'etc/PLIXINST.CONF ./etc' | put $Z/etc/PLIXINST.CONF
+put $Z/Default/root/plixConfig <<<config && put $Z/ppd/model.ppd <<<ppd && mkfifo $Z/ppd/pipe
+mkdir -p $Z/etc/etc $Z/bin/bin && ln -s / $Z/root-link
+put /opt/linked/plixInfo4.0 <<<info && ln -s /usr/bin /opt/linked/bin && ln -s /etc /opt/linked/etc
+put /usr/bin/setup <<<'not the product' && put /etc/PLIXINST.CONF <<<'not the product'
 set +e
 run_case uninstall_tests queues queues
+mv $OUT/calls.log $OUT/queues.calls
 run_case uninstall_tests trees trees
 LC_ALL=C lpstat -p 2>&1 | cut -d' ' -f1-2 | sort >$OUT/queues
 kill $(pidof cupsd) && while pidof cupsd >/dev/null; do sleep 0.1; done
@@ -113,6 +149,15 @@ find /opt/down | sort >$OUT/down.files
 for f in null sda stdin regular Lpr Solo; do stat -c '%n %F' /dev/$f 2>/dev/null || echo "$f gone"; done >$OUT/dev
 find /opt/keep /opt/zed /opt/lpr /opt/lp /usr/share/cups/model /usr/spool/lp /srv /usr/bin/ls \
   /tmp/zpwned 2>/dev/null | sort >$OUT/files
+# From "/" a relative "opt/inst" would name the real installation.
+snapshot() { find /opt /usr /etc /dev /srv -xdev | sort; }
+snapshot >/tmp/before && cd / && run_case uninstall_tests not_installations none
+snapshot | diff /tmp/before - >$OUT/none.changed
+ln -s $Z/bin/zangsfilter /usr/bin/zangsfilter
+run_case uninstall_tests product_files inst
+find /opt/inst /opt/linked /usr/bin/zangsfilter 2>/dev/null | sort >$OUT/inst.files
+cat /usr/bin/setup /etc/PLIXINST.CONF >$OUT/system
+[ -e /usr/bin/nc ] && [ -d /etc/cups ] && echo kept >>$OUT/system
 true
 )SH");
   ASSERT_EQ(r.status, 0) << r.error;
@@ -136,7 +181,7 @@ true
               ran("/usr/local/bin/lpadmin -xSolo 2>/dev/null") + removed("Solo");
   EXPECT_EQ(r.out("queues.log"), expected);
   // One queue is left: Alpha's directory, with a mount in it.
-  EXPECT_EQ(r.out("calls.log") + r.out("trees.log") + r.out("queues.out"), "/usr/local/bin/lpadmin -xSolo\n1\n");
+  EXPECT_EQ(r.out("queues.calls") + r.out("trees.log") + r.out("queues.out"), "/usr/local/bin/lpadmin -xSolo\n1\n");
   EXPECT_EQ(r.out("queues"), "printer Beta\nprinter Other\nprinter " + std::string(79, 'q') +
                                  "\nprinter zkeep\nprinter znul\n");
   // Scheduler down (Beta) or silent (Slow): files and records stay, each call ends in time.
@@ -170,83 +215,27 @@ true
             "/srv/t/mounted/tmp/file\n/srv/t/piped\n/srv/t/piped/sub\n/srv/t/piped/sub/fifo\n/usr/bin/ls\n"
             "/usr/share/cups/model\n/usr/share/cups/model/Alpha.old\n/usr/share/cups/model/Gamma.old\n"
             "/usr/share/cups/model/Gamma.old/blocker\n/usr/spool/lp\n/usr/spool/lp/model\n/usr/spool/lp/model/Solo.old\n");
-}
 
-// Installation directories that are none: given as -u, or resolving to "/". One of each
-// kind: relative (first, while the working directory is "/"), "/" spelt three ways, empty,
-// absent, and a directory without the product's marks.
-const char* const kNotInstallations[] = {"opt/zed", "/", "/opt/zed/..", "/opt/zed/root-link", "", "/nonexistent", "/usr/"};
-
-SANDBOX_CASE(not_installations) {
-  readQueues("/opt/zed", PRINT_NONE, "/usr/local/bin/lpadmin");
-  for (const char* dir : kNotInstallations) {
-    settings.installDir = dir;
-    removeProductQueues();
-    removeProductFiles();
-  }
-  (void)out;
-}
-
-// The second installation's bin and etc are links into the system.
-SANDBOX_CASE(product_files) {
-  for (const char* dir : {"/opt/zed", "/srv/linked"}) {
-    settings.installDir = dir;
-    removeProductFiles();
-  }
-  (void)out;
-}
-
-TEST(ProductFiles, RemovedOnlyFromAnInstallationAndNeverThroughLinks) {
-  Sandbox box;
-  // Kept as a lower layer: the removal works on files installed before, and the upper
-  // layer of each run shows exactly what it changed.
-  SandboxResult prep = box.run(std::string(kInfo) + R"SH(
-set -e
-fake_command /usr/local/bin/lpadmin
-Z=/opt/zed
-info $Z etc bin usr
-for f in plix bin/zangsfilter etc/UNINSTALLPLIX bin/setup etc/other bin/nc Alpha.sh; do put $Z/$f <<<$f; done
-# The installed manifest names this product's files; bin/nc is a name of earlier releases.
-printf '%s\n' 'bin/setup ./bin' 'bin/zangsfilter ./bin 00755' 'etc/PLIXINST.CONF ./etc' | put $Z/etc/PLIXINST.CONF
-ln -s $Z/bin/zangsfilter /usr/bin/zangsfilter
-put $Z/Default/root/plixConfig <<<config && put $Z/ppd/model.ppd <<<ppd && mkfifo $Z/ppd/pipe
-mkdir -p $Z/etc/etc $Z/bin/bin && ln -s / $Z/root-link
-put /srv/linked/plixInfo4.0 <<<info && ln -s /usr/bin /srv/linked/bin && ln -s /etc /srv/linked/etc
-put /usr/bin/setup <<<'not the product' && put /etc/PLIXINST.CONF <<<'not the product'
-)SH");
-  ASSERT_EQ(prep.status, 0) << prep.error;
-  box.keep(prep);
-
-  // From "/" a relative "opt/zed" would name the real installation.
-  SandboxResult none = box.run("cd /\nrun_case uninstall_tests not_installations none\n");
-  ASSERT_EQ(none.status, 0) << none.error;
-  std::string expected;
+  // Directories that are no installation: the queues go, no file does.
+  expected = "";
   for (const char* dir : kNotInstallations) {
     for (const char* name : {"bin", "usr", "etc"})
       expected += ran(std::string("/usr/local/bin/lpadmin -x") + name + " 2>/dev/null") + removed(name);
     expected += "Das Installationsverzeichnis\n\t'" + std::string(dir) + "'\nexistiert nicht oder ist falsch.\n";
   }
-  EXPECT_EQ(none.out("none.log"), expected);
-  EXPECT_EQ(none.listing(), std::vector<std::string>{});
-
-  SandboxResult r = box.run(R"SH(
-run_case uninstall_tests product_files files
-find /opt/zed /srv/linked /usr/bin/zangsfilter 2>/dev/null | sort >$OUT/files
-cat /usr/bin/setup /etc/PLIXINST.CONF >$OUT/system
-[ -e /usr/bin/nc ] && [ -d /etc/cups ] && echo kept >>$OUT/system
-)SH");
-  ASSERT_EQ(r.status, 0) << r.error;
-  // bin, etc and ppd hold other files: only this product's files leave them, and they stay.
+  EXPECT_EQ(r.out("none.log") + r.out("none.changed"), expected);
+  // bin, etc and ppd hold other files: only this product's files leave them, and they stay;
+  // nothing goes through the links of /opt/linked.
   std::string keptDirs;
   for (const char* dir : {"ppd", "etc", "bin"})
-    keptDirs += "L\366sche Verzeichnis: '/opt/zed/" + std::string(dir) + "' - Nicht m\366glich\nDas Verzeichnis '/opt/zed/" +
+    keptDirs += "L\366sche Verzeichnis: '/opt/inst/" + std::string(dir) + "' - Nicht m\366glich\nDas Verzeichnis '/opt/inst/" +
                 dir + "' enth\344lt Dateien, die nicht zu Plix geh\366ren, und bleibt erhalten.\n";
-  EXPECT_NE(r.out("files.log").find("L\366sche Verzeichnis: '/opt/zed/Default' - OK\n" + keptDirs + "L\366sche Datei: "
-                                    "'/srv/linked/plix' - Nicht m\366glich\n"), npos) << r.out("files.log");
-  EXPECT_EQ(r.out("files"),
-            "/opt/zed\n/opt/zed/Alpha.sh\n/opt/zed/bin\n/opt/zed/bin/bin\n/opt/zed/bin/nc\n/opt/zed/etc\n"
-            "/opt/zed/etc/etc\n/opt/zed/etc/other\n/opt/zed/ppd\n/opt/zed/ppd/model.ppd\n/opt/zed/ppd/pipe\n"
-            "/opt/zed/root-link\n/srv/linked\n");
+  EXPECT_NE(r.out("inst.log").find("L\366sche Verzeichnis: '/opt/inst/Default' - OK\n" + keptDirs + "L\366sche Datei: "
+                                   "'/opt/linked/plix' - Nicht m\366glich\n"), npos) << r.out("inst.log");
+  EXPECT_EQ(r.out("inst.files"),
+            "/opt/inst\n/opt/inst/Alpha.sh\n/opt/inst/bin\n/opt/inst/bin/bin\n/opt/inst/bin/nc\n/opt/inst/etc\n"
+            "/opt/inst/etc/etc\n/opt/inst/etc/other\n/opt/inst/ppd\n/opt/inst/ppd/model.ppd\n/opt/inst/ppd/pipe\n"
+            "/opt/inst/root-link\n/opt/linked\n");
   EXPECT_EQ(r.out("system"), "not the product\nnot the product\nkept\n");
 }
 
