@@ -1,10 +1,12 @@
 // The Ansible roll-out (deploy/ansible) on a sandboxed print server with a real cupsd
-// and two product queues: --check changes nothing on disk and keeps the preview; the
-// real run upgrades the queues and fetches the Update log and the carry-over report;
-// a third run finds nothing to do and reports changed=0.
+// and two queues of the sample product's older PPDs: --check changes nothing on disk and
+// keeps the preview (setup -n), whose carry-over rows are those of the real run's report;
+// the real run upgrades the queues and fetches the Update log and the report; a third run
+// finds nothing to do and reports changed=0. The dry uninstallation (setup -d -n) before
+// and after.
 #include <regex>
+#include <sstream>
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -13,8 +15,8 @@
 namespace {
 
 // The playbook as an administrator runs it, here against the sandbox itself; ansible's
-// own working files go to /tmp.
-const char* const kPlaybook = R"(
+// own working files go to /tmp/ansible. The names in /tmp before and after, and setup -d -n.
+const std::string kPlaybook = R"(
 export ANSIBLE_HOME=/tmp/ansible ANSIBLE_LOCAL_TEMP=/tmp/ansible/local ANSIBLE_REMOTE_TEMP=/tmp/ansible/remote
 export ANSIBLE_NOCOLOR=1 PYTHONDONTWRITEBYTECODE=1
 play() {  # play NAME [ARGS...]
@@ -24,52 +26,95 @@ play() {  # play NAME [ARGS...]
   echo $? >$OUT/$name.status
 }
 start_cupsd || exit 1
+tmp_entries >$OUT/tmp.before
+trap 'tmp_entries | grep -vx ansible >$OUT/tmp.after' EXIT
+run_setup removal -d -n
 )";
 
 // The counts of changed and failed tasks in the play recap's "localhost : ok=.." line.
-std::string recap(const std::string& output) {
+std::string recap(const SandboxResult& r, const std::string& name) {
   std::smatch m;
   static const std::regex line("localhost +: ok=\\d+ +(changed=\\d+) +unreachable=0 +(failed=\\d+)");
-  return std::regex_search(output, m, line) ? m[1].str() + " " + m[2].str() : "";
+  const std::string output = r.out(name + ".txt");
+  return r.out(name + ".status") + (std::regex_search(output, m, line) ? m[1].str() + " " + m[2].str() : output);
 }
 
-TEST(Ansible, CheckChangesNothingThenTheRunUpgradesThenNothingIsLeftToDo) {
+// The lines of `text` that begin with `prefix`, each ended by "|".
+std::string linesStarting(const std::string& text, const std::string& prefix) {
+  std::istringstream in(text);
+  std::string lines;
+  for (std::string line; std::getline(in, line);)
+    if (line.starts_with(prefix)) lines += line + "|";
+  return lines;
+}
+
+// Nothing in the upper layer beyond what the running scheduler itself writes (its state,
+// cache and logs), and no scratch file left.
+void changedNothing(const SandboxResult& r) {
+  ASSERT_EQ(r.status, 0) << r.error;
+  static const std::regex scheduler(
+      "/var/(cache|spool|log/cups)/.*|/etc/cups/ssl/.*|/(etc/(cups/(ppd/)?)?|var/(log/)?|run/)");
+  for (const std::string& path : r.listing()) EXPECT_TRUE(std::regex_match(path, scheduler)) << path;
+  EXPECT_EQ(r.out("tmp.after"), r.out("tmp.before"));
+  EXPECT_EQ(r.out("removal.status"), "0\n");
+}
+
+TEST(Ansible, CheckChangesNothingThenTheRunUpgradesAsPreviewedThenNothingIsLeftToDo) {
   Sandbox box;
+  // Two product queues with chosen defaults, every one of them offered by the new PPDs.
   SandboxResult prep = box.run(R"(
 start_cupsd || exit 1
-lpadmin -p Office -E -v file:/dev/null -P $SRC/product/ppd-old/Orvex_ColorPage_7350_PS.ppd 2>/dev/null &&
-lpadmin -p Office -o PageSize=Letter -o Duplex=DuplexNoTumble &&
-lpadmin -p Lab -E -v file:/dev/null -P $SRC/product/ppd-old/Orvex_LaserPro_4200_PCL.ppd 2>/dev/null
+set -- $SRC/product/ppd-old/Orvex_ColorPage_7350_PS.ppd $SRC/product/ppd-old/Orvex_LaserPro_4200_PCL.ppd
+lpadmin -p Office -E -v file:/dev/null -P "$1" 2>/dev/null && lpadmin -p Office -o PageSize=Letter -o Duplex=DuplexNoTumble &&
+lpadmin -p Lab -E -v file:/dev/null -P "$2" 2>/dev/null && lpadmin -p Lab -o PageSize=Legal
 )");
   ASSERT_EQ(prep.status, 0) << prep.error;
   box.keep(prep);
 
-  SandboxResult check = box.run(std::string(kPlaybook) + "play check --check\n");
-  ASSERT_EQ(check.status, 0) << check.error;
-  EXPECT_EQ(check.out("check.status"), "0\n") << check.out("check.txt");
-  EXPECT_EQ(recap(check.out("check.txt")), "changed=1 failed=0") << check.out("check.txt");
-  for (const std::string& path : check.listing()) {
-    bool scheduler = path.rfind("/var/cache/", 0) == 0 || path.rfind("/var/spool/", 0) == 0 ||
-                     path.rfind("/var/log/cups/", 0) == 0 || path.rfind("/etc/cups/ssl/", 0) == 0 ||
-                     path == "/etc/" || path == "/etc/cups/" || path == "/etc/cups/ppd/" || path == "/var/" ||
-                     path == "/var/log/" || path == "/run/";
-    EXPECT_TRUE(scheduler) << path << " changed in check mode";
-  }
-  EXPECT_NE(check.out("reports/localhost/preview.txt").find("\nChanges: new installation, 10 files, "),
-            std::string::npos);
+  // A new installation previewed.
+  SandboxResult check = box.run(kPlaybook + "play check --check\n");
+  changedNothing(check);
+  EXPECT_EQ(recap(check, "check"), "0\nchanged=1 failed=0");
+  const std::string shown = check.out("reports/localhost/preview.txt");
+  for (const char* line : {"\nInstallation: new, into /opt/zed\n", "\nProduct files: 10 to copy, 0 already in place\n",
+                           "\nChanges: new installation, 10 files, ", "\nQueue Office (/etc/cups/ppd/Office.ppd): new PPD "})
+    EXPECT_NE(shown.find(line), std::string::npos) << line << shown;
+  EXPECT_EQ(check.out("removal.stdout"),
+            "setup -d -n: what an uninstallation would remove; nothing has been removed.\n"
+            "No installation of Plix found: nothing to remove.\n");
 
-  SandboxResult real = box.run(std::string(kPlaybook) + "play real\nplay again\n");
+  // The real run: its report has exactly the rows the preview showed; the Update log and
+  // the report fetched, and kept for the next run. The queues recorded for the uninstallation.
+  SandboxResult real = box.run(kPlaybook + R"(play real
+cp -a $OUT/reports /root/
+sed -i 's/^%%ZANBLOCK_PRINTERS_BEGIN$/&\nOffice\nLab/' /opt/zed/plixInfo4.0
+mkdir -p /opt/zed/Office/root
+)");
   ASSERT_EQ(real.status, 0) << real.error;
-  EXPECT_EQ(real.out("real.status"), "0\n") << real.out("real.txt");
-  EXPECT_EQ(recap(real.out("real.txt")), "changed=2 failed=0") << real.out("real.txt");
+  EXPECT_EQ(recap(real, "real"), "0\nchanged=2 failed=0");
   EXPECT_TRUE(real.changed("/etc/cups/Office.ppd.rpmsave"));
-  EXPECT_TRUE(real.changed("/opt/zed/bin/setup"));
   const std::string report = real.out("reports/localhost/Plix4.0_CarryOver");
   EXPECT_EQ(report, real.upperFile("/var/log/Plix4.0_CarryOver"));
+  EXPECT_TRUE(report.starts_with("queue\toption\told\tnow\toutcome\n")) << report;
   EXPECT_NE(report.find("\nOffice\tDuplex\tDuplexNoTumble\tDuplexNoTumble\tcarried\n"), std::string::npos) << report;
+  EXPECT_NE(shown.find("\n" + report), std::string::npos) << shown;
   EXPECT_EQ(real.out("reports/localhost/Plix4.0_UpdateLog"), real.upperFile("/var/log/Plix4.0_UpdateLog"));
-  EXPECT_EQ(real.out("again.status"), "0\n") << real.out("again.txt");
-  EXPECT_EQ(recap(real.out("again.txt")), "changed=0 failed=0") << real.out("again.txt");
+  box.keep(real);
+
+  // Installed, queues recorded: the preview has nothing to copy, the play changes nothing,
+  // and the removal is listed.
+  SandboxResult again = box.run(kPlaybook + "cp -a /root/reports $OUT/ && play again\n");
+  changedNothing(again);
+  EXPECT_EQ(recap(again, "again"), "0\nchanged=0 failed=0");
+  const std::string second = again.out("reports/localhost/preview.txt"), removal = again.out("removal.stdout");
+  for (const char* line : {"\nInstallation: upgrade of kind 2 (plixInfo4.0) in /opt/zed\n",
+                           "\nProduct files: 0 to copy, 10 already in place\n", "\nChanges: none\n"})
+    EXPECT_NE(second.find(line), std::string::npos) << line << second;
+  EXPECT_EQ(linesStarting(removal, "Queue: ") + linesStarting(removal, "Directory: ") +
+                linesStarting(removal, "File: /opt/zed/bin/"),
+            "Queue: Lab|Queue: Office, with /opt/zed/Office/|Directory: /opt/zed/etc/|Directory: /opt/zed/bin/|"
+            "File: /opt/zed/bin/setup|File: /opt/zed/bin/zangsfilter|File: /opt/zed/bin/zannc|")
+      << removal;
 }
 
 }  // namespace
