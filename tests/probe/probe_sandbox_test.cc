@@ -30,12 +30,6 @@ SANDBOX_CASE(probePrintSystem) {  // result|cupsBinDir|cupsBaseDir
   int result = probePrintSystem();
   fprintf(out, "%d|%s|%s\n", result, settings.cupsBinDir.c_str(), settings.cupsBaseDir.c_str());
 }
-SANDBOX_CASE(findCupsPrefixes) {  // result|exec prefix|prefix
-  takeSettings();
-  std::string prefix, execPrefix;
-  int result = findCupsPrefixes(&prefix, &execPrefix);
-  fprintf(out, "%d|%s|%s\n", result, execPrefix.c_str(), prefix.c_str());
-}
 SANDBOX_CASE(getCupsVersion) { takeSettings(); fprintf(out, "%d\n", getCupsVersion()); }
 SANDBOX_CASE(findCupsDataDir) { takeSettings(); fprintf(out, "%s\n", findCupsDataDir().value_or("(none)").c_str()); }
 SANDBOX_CASE(queryCupsServerVersion) { fprintf(out, "%d\n", queryCupsServerVersion()); }
@@ -74,16 +68,15 @@ probe restartCups initd 768
 rm /usr/bin/systemctl /etc/init.d/cups
 probe restartCups noway -1
 
-# A cupsd in the process list, named by its path, gives the binary prefix; the first
-# start script found, the base prefix (a line with exec_prefix= is no prefix= line).
+# A cupsd in the process list, named by its path, gives the binary prefix unless a start
+# script names the prefixes; a line with exec_prefix= is no prefix=
+# line. Without a start script the binary prefix must exist, and only /usr has the base /.
 daemon() { (exec -a "$1" sleep 60) & pid=$!; }
-echo '# prefix=/opt/base' | put /etc/rc.d/init.d/cups
-daemon "/opt/x/sbin/cupsd -l"; probe probePrintSystem script "8|/opt/x|/opt/base"; kill $pid
-echo '  exec_prefix=/opt/cups' | put /etc/init.d/cupsys
-probe findCupsPrefixes execonly "1|/opt/cups|"
-rm /etc/init.d/cupsys /etc/rc.d/init.d/cups
-probe findCupsPrefixes gone "0||" PLIX_CUPS_BIN=/nonexistent
-probe findCupsPrefixes usr "1|/usr|/" PLIX_CUPS_BIN=/usr
+printf '  exec_prefix=/opt/cups\n# prefix=/opt/base\n' | put /etc/rc.d/init.d/cups
+daemon "/opt/x/sbin/cupsd -l"; probe probePrintSystem script "8|/opt/cups|/opt/base"
+rm /etc/rc.d/init.d/cups
+probe probePrintSystem noscript "8|/opt/x|"; kill $pid
+daemon /usr/sbin/cupsd; probe probePrintSystem usr "8|/usr|/"; kill $pid
 
 # Other spoolers. Links planted, by one process so that the probe's process id comes
 # later, under every name "/tmp/ZANLPD<pid>" and "/tmp/ZANLPRNG<pid>" the probe could
@@ -105,22 +98,22 @@ probe hasFoomaticRip nofoomatic 0
 put /opt/lib/cups/filter/foomatic-rip </dev/null
 probe hasFoomaticRip foomatic 1
 
-# The local version sources: all laid out, the first answers; then only a cups-config
-# whose 1.0.0 names no version and the last source; then that cups-config alone.
+# The local version sources, all laid out: the first answers. Then taken away one by one
+# from the first, the next answers; a cups-config that prints 1.0.0 names no version.
 rm -rf /usr/share/doc/cups-1.* /etc/cups/data /etc/cups/printers.conf
 config() { printf '#!/bin/sh\n[ "$1" = --version ] && echo %s\n' "$2" | put $1 0755; }
 config /usr/bin/cups-config 1.5.2
 config /usr/sbin/cups-config 1.0.0
-echo '# Printer configuration file for CUPS v1.4.3' | put /etc/cups/printers.conf
+printf '# Printer configuration\n# Printer configuration file for CUPS v1.4.3\n' | put /etc/cups/printers.conf
 printf '<HTML>\n<HEAD><TITLE>Home - CUPS   1.3.9</TITLE>\n' | put /usr/share/cups/doc/index.html
-mkdir -p /usr/share/doc/cups-1.2
+mkdir -p /usr/share/doc/cups-1.4 /usr/share/doc/cups-1.2
 printf '%%!PS Printed Using CUPS v1.2.2\n' | put /etc/cups/data/testprint.ps
 printf 'This page was PRODUCED BY CUPS \tvV 1.2.7 today\n' | put /usr/share/cups/data/testprint
 probe findCupsVersionLocally config 1520
-rm -r /usr/bin/cups-config /etc/cups/printers.conf /usr/share/cups/doc /usr/share/doc/cups-1.2 /etc/cups/data
-probe findCupsVersionLocally banner 1270
-rm /usr/share/cups/data/testprint
-probe findCupsVersionLocally default 1400
+for next in "1430 /usr/bin/cups-config" "1390 /etc/cups/printers.conf" "1200 /usr/share/cups/doc" \
+    "1220 /usr/share/doc/cups-1.*" "1270 /etc/cups/data" "1400 /usr/share/cups/data/testprint"; do
+  rm -r ${next#* }; probe findCupsVersionLocally v${next% *} ${next% *}
+done
 
 # The server header through the chosen netcat, which records how it was called and
 # answers with $OUT/reply: the one in the source folder, the installed one, then nc.
@@ -173,7 +166,7 @@ echo $? >$OUT/closed.status
 
   EXPECT_EQ(r.upperFile("/etc/victim-lpd") + r.upperFile("/etc/victim-lprng"), "precious\nprecious\n");
   for (const char* trace : {"STRING=(", "/usr/sbin/lpd 60\n) i=2\n"}) holds("lpr.log", trace);
-  EXPECT_EQ(r.out("config.log") + r.out("banner.log") + r.out("default.log") + r.out("h14.log"),
+  EXPECT_EQ(r.out("config.log") + r.out("v1270.log") + r.out("v1400.log") + r.out("h14.log"),
             "CUPS Version : 1520 // 1.5.2\n"
             "CUPS Version : 1270// This page was PRODUCED BY CUPS \tvV 1.2.7 today\n"
             "CUPS Version : 1400// CUPS Version nicht gefunden. Auf 1.4 gesetzt.\n"
