@@ -53,20 +53,13 @@ TEST(HeadScan, FirstKnownModelFirstMarkerAboveZeroAndWhereTheScanStops) {
   EXPECT_EQ(scan(false, {"*% Plix version: 1\n", "*NickName: \"Orvex LaserPro 4200 PS\"\n"}), "2  0 0:0 -1");
 }
 
-struct ScratchDir {
-  std::string path = [] {
-    std::string pattern = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/index_test.XXXXXX";
-    return std::string(mkdtemp(pattern.data()) ? pattern : "");
-  }();
-  ~ScratchDir() { std::filesystem::remove_all(path); }
-  // A small product PPD of `model` (gzip-compressed when the name ends in ".gz").
-  void ppd(const std::string& name, const std::string& model) const {
-    cups_file_t* out = cupsFileOpen((path + "/" + name).c_str(), name.ends_with(".gz") ? "w9" : "w");
-    ASSERT_NE(out, nullptr);
-    cupsFilePrintf(out, "*PPD-Adobe: \"4.3\"\n*%% Plix version: 1\n*ModelName: \"Orvex %s\"\n", model.c_str());
-    cupsFileClose(out);
-  }
-};
+// A small product PPD of `model` (gzip-compressed when the name ends in ".gz").
+void ppd(const std::string& path, const std::string& model) {
+  cups_file_t* out = cupsFileOpen(path.c_str(), path.ends_with(".gz") ? "w9" : "w");
+  ASSERT_NE(out, nullptr);
+  cupsFilePrintf(out, "*PPD-Adobe: \"4.3\"\n*%% Plix version: 1\n*ModelName: \"Orvex %s\"\n", model.c_str());
+  cupsFileClose(out);
+}
 
 // The search as it was before the index: every entry opened in directory order until the match.
 int literalSearch(const std::string& directory, const PListEntry& entry, std::string* path) {
@@ -100,45 +93,42 @@ std::string searchBoth(Search search, const std::string& first, const std::strin
 }
 
 TEST(CandidateIndex, GivesTheResultAndTheLinesOfTheSearchThatOpensEveryCandidate) {
-  ScratchDir a, b;
-  const char* rows[] = {"LaserPro 4200", "ColorPage 7350", "OfficeLine 2600", "LaserPro 1100",
-                        "LaserPro 2100", "LaserPro 1400", "LaserPro 2200", "LaserPro 1250"};
+  std::string root = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/index_test.XXXXXX";
+  ASSERT_NE(mkdtemp(root.data()), nullptr);
+  const std::string a = root + "/a", b = root + "/b";
+  std::filesystem::create_directories(a + "/sub");
+  std::filesystem::create_directory(b);
   std::vector<std::string> models;
-  for (const char* row : rows)
+  for (const char* row : {"LaserPro 4200", "ColorPage 7350", "LaserPro 1400"})
     for (const char* kind : {" PCL", " PS", " PXL"}) models.push_back(std::string(row) + kind);
-  for (size_t i = 0; i < models.size(); ++i) a.ppd("m" + std::to_string(i) + ".ppd", models[i]);
+  for (size_t i = 0; i < models.size(); ++i) ppd(a + "/m" + std::to_string(i) + ".ppd", models[i]);
   // Duplicates (plain and compressed), a model only in a compressed file, a file
   // without a model, a directory, links that cannot be opened; the second directory
   // has a model of its own, a duplicate of the first one's and a link of its own.
-  for (int i : {0, 4, 23}) a.ppd("dup" + std::to_string(i) + ".ppd", models[i]);
-  a.ppd("dup1.ppd.gz", models[1]);
-  a.ppd("only.ppd.gz", "LaserPro 4200 DN PCL");
-  std::ofstream(a.path + "/readme.txt") << "no model here\n";
-  std::filesystem::create_directory(a.path + "/sub");
-  for (std::string link : {a.path + "/gone.ppd", a.path + "/gone2.ppd", b.path + "/gone.ppd"})
-    symlink("/nowhere/gone.ppd", link.c_str());
-  b.ppd("second.ppd", "LaserPro 1200 PS");
-  b.ppd("dup2.ppd", models[2]);
+  for (int i : {0, 4, 8}) ppd(a + "/dup" + std::to_string(i) + ".ppd", models[i]);
+  ppd(a + "/dup1.ppd.gz", models[1]);
+  ppd(a + "/only.ppd.gz", "LaserPro 4200 DN PCL");
+  std::ofstream(a + "/readme.txt") << "no model here\n";
+  for (std::string link : {a + "/gone.ppd", a + "/gone2.ppd", b + "/gone.ppd"}) symlink("/nowhere", link.c_str());
+  ppd(b + "/second.ppd", "LaserPro 1200 PS");
+  ppd(b + "/dup2.ppd", models[2]);
   // The product PPDs in directory order; the last one is given a model of its own (written
   // in place, so the order stays), so that one search walks the whole first directory.
   std::vector<std::string> order;
-  for (const auto& e : std::filesystem::directory_iterator(a.path))
+  for (const auto& e : std::filesystem::directory_iterator(a))
     if (e.is_regular_file() && !e.is_symlink() && e.path().string().find(".ppd") != std::string::npos)
       order.push_back(e.path().filename());
-  a.ppd(order.back(), "LaserPro 1200 MFP PXL");
+  ppd(a + "/" + order.back(), "LaserPro 1200 MFP PXL");
   models.insert(models.end(),
                 {"LaserPro 4200 DN PCL", "LaserPro 1200 PS", "LaserPro 1400 Plus PS", "LaserPro 1200 MFP PXL"});
 
   // A queue for every model (the last one found nowhere), and one named by a prefix of it.
   std::vector<PListEntry> queues;
   for (const std::string& model : models) {
-    PListEntry queue;
-    queue.modelName = "\"Orvex " + model + "\"";
-    queue.modelId = idOf(model.c_str());
-    queue.pdlKind = model.ends_with(" PCL") ? 2 : model.ends_with(" PXL") ? 3 : 1;
-    queues.push_back(queue);
-    queue.modelName.resize(queue.modelName.size() - 5);
-    queues.push_back(queue);
+    const std::string name = "\"Orvex " + model + "\"";
+    const int kind = model.ends_with(" PCL") ? 2 : model.ends_with(" PXL") ? 3 : 1;
+    for (const std::string& n : {name, name.substr(0, name.size() - 5)})
+      queues.push_back({.modelName = n, .modelId = idOf(model.c_str()), .pdlKind = kind});
   }
 
   resetCandidateIndex();
@@ -148,21 +138,22 @@ TEST(CandidateIndex, GivesTheResultAndTheLinesOfTheSearchThatOpensEveryCandidate
   std::vector<std::string> answers;
   std::string all;
   for (const PListEntry& queue : queues) {
-    all += answers.emplace_back(searchBoth(indexed, a.path, b.path, queue));
-    EXPECT_EQ(answers.back(), searchBoth(literalSearch, a.path, b.path, queue)) << queue.modelName;
+    all += answers.emplace_back(searchBoth(indexed, a, b, queue));
+    EXPECT_EQ(answers.back(), searchBoth(literalSearch, a, b, queue)) << queue.modelName;
   }
   // The cases the world was made for did occur: matches first and last in directory order,
   // in a compressed file and in the second directory; not found; unreadable heads reported.
-  for (const std::string& seen : {"1 " + a.path + "/" + order.front() + "\n", "1 " + a.path + "/" + order.back() + "\n",
-                                  "1 " + a.path + "/only.ppd.gz\n", "1 " + b.path + "/second.ppd\n", std::string("0 \n"),
-                                  "K\366nnte '" + b.path + "/gone.ppd' nicht \366ffnen!\n"})
+  for (const std::string& seen : {"1 " + a + "/" + order.front() + "\n", "1 " + a + "/" + order.back() + "\n",
+                                  "1 " + a + "/only.ppd.gz\n", "1 " + b + "/second.ppd\n", std::string("0 \n"),
+                                  "K\366nnte '" + b + "/gone.ppd' nicht \366ffnen!\n"})
     EXPECT_NE(all.find(seen), std::string::npos) << seen;
 
   // Later searches answer from memory: the files are no longer read.
-  std::filesystem::remove_all(a.path + "/m0.ppd");
+  std::filesystem::remove_all(a + "/m0.ppd");
   for (size_t i = 0; i < queues.size(); ++i)
-    EXPECT_EQ(searchBoth(indexed, a.path, b.path, queues[i]), answers[i]) << queues[i].modelName;
+    EXPECT_EQ(searchBoth(indexed, a, b, queues[i]), answers[i]) << queues[i].modelName;
   resetCandidateIndex();
+  std::filesystem::remove_all(root);
 }
 
 }  // namespace
