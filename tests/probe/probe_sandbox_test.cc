@@ -54,6 +54,19 @@ start_cupsd || exit 3
 rm -f /usr/bin/nc /usr/bin/netcat /usr/bin/nc.openbsd /usr/bin/nc.traditional
 run_setup nc -d
 ZANLPMODE=CUPS SETUP_CMD=$PRODUCT/bin/setup run_setup env -d
+# The product's zannc against peers on the loopback address: one that reads the whole
+# request, answers and closes; one whose backlog accepts and that stays silent; none.
+coproc python3 -c 'import socket, sys
+a, b = socket.create_server(("127.0.0.1", 7001)), socket.create_server(("127.0.0.1", 7002))
+print(flush=True); c = a.accept()[0]; open(sys.argv[1], "wb").write(c.makefile("rb").read())
+c.sendall(b"HTTP/1.1 200 OK\r\nServer: CUPS/2.4 IPP/2.1\r\n\r\n"); c.close(); sys.stdin.read()' $OUT/received
+read -r -u ${COPROC[0]}
+zannc() { printf "$1" | $PRODUCT/bin/zannc 127.0.0.1 $2 2>/dev/null >$OUT/$3.out; echo $? >>$OUT/$3.out; }
+TIMEFORMAT=%R
+zannc 'HEAD / HTTP/1.1\nConnection: Close\n\n\n' 7001 answered
+{ time zannc 'HEAD / HTTP/1.1\n\n' 7002 silent; } 2>$OUT/silent.time
+kill $COPROC_PID; wait
+{ time zannc x 7002 none; } 2>$OUT/none.time
 # The real systemctl: inside a chroot it ignores the restart and reports success.
 probe restartCups chroot 0
 # A systemctl that fails as it does without systemd: the service command restarts cupsd.
@@ -151,18 +164,22 @@ echo $? >$OUT/closed.status
                       "lpadmin = /usr/sbin/lpadmin\nlpstat  = /usr/bin/lpstat\n");
   holds("env.log", probed + "CUPS Basis Verzeichnis: \nCUPS Binary Verzeichnis: \n" + header);
 
+  const std::string reset = "CUPS reset resultiert in: ";
   const std::string command = "CUPS restart command:\"/usr/bin/systemctl restart cups.service\"\n";
-  const std::string failed = command +
-                             "System has not been booted with systemd as init system (PID 1). Can't operate.\n"
-                             "CUPS reset resultiert in: 256\n";
+  const std::string failed = command + "System has not been booted with systemd as init system (PID 1). Can't operate.\n" +
+                             reset + "256\n";
   // What systemctl or the service command print in between is theirs.
   for (const auto& [log, head] : {std::pair{r.out("chroot.log"), command}, std::pair{r.out("service.log"), failed}})
-    EXPECT_EQ(log.substr(0, head.size()) + log.substr(log.rfind("CUPS reset")), head + "CUPS reset resultiert in: 0\n");
+    EXPECT_EQ(log.substr(0, head.size()) + log.substr(log.rfind(reset)), head + reset + "0\n");
   EXPECT_EQ(r.out("service.state"), "scheduler is running\n");
-  EXPECT_EQ(r.out("initd.log"), failed + "CUPS reset resultiert in: 768\n");
-  EXPECT_EQ(r.out("noway.log"),
-            "CUPS reset resultiert in: -1\nK\366nnte CUPS nicht resetten. Entschuldigung bitte!\n"
-            "CUPS reset resultiert in: -1\n");
+  EXPECT_EQ(r.out("initd.log") + r.out("noway.log"),
+            failed + reset + "768\n" + reset + "-1\nK\366nnte CUPS nicht resetten. Entschuldigung bitte!\n" + reset + "-1\n");
+
+  EXPECT_EQ(r.out("received"), "HEAD / HTTP/1.1\nConnection: Close\n\n\n");
+  EXPECT_EQ(r.out("answered.out") + r.out("silent.out") + r.out("none.out"),
+            "HTTP/1.1 200 OK\r\nServer: CUPS/2.4 IPP/2.1\r\n\r\n0\n1\n1\n");
+  const double silent = std::stod(r.out("silent.time")), none = std::stod(r.out("none.time"));
+  EXPECT_TRUE(silent >= 4.0 && silent < 10.0 && none < 3.0) << silent << " " << none;  // zannc's timeouts
 
   EXPECT_EQ(r.upperFile("/etc/victim-lpd") + r.upperFile("/etc/victim-lprng"), "precious\nprecious\n");
   for (const char* trace : {"STRING=(", "/usr/sbin/lpd 60\n) i=2\n"}) holds("lpr.log", trace);

@@ -1,22 +1,14 @@
 // Pure parts of host probing: the cupsd command path, version digits and their
 // scaling, each version source's line, the print system of a process-list line and of
-// the environment; the real host probe; and the product's netcat helper against peers
-// on the loopback address: one that answers after the request ends, one that accepts
-// and stays silent, and none at all.
+// the environment, and the real host probe. The product's netcat helper is tried
+// against its peers in the sandbox (probe_sandbox_test).
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <stdlib.h>
-#include <sys/socket.h>
 #include <sys/utsname.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <climits>
-#include <cstdio>
 #include <optional>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <utility>
 
@@ -26,7 +18,6 @@
 #include "probe/cups_version.h"
 #include "probe/host_info.h"
 #include "probe/print_system.h"
-#include "sandbox/sandbox.h"
 
 namespace {
 
@@ -100,52 +91,5 @@ TEST(PrintSystemFromEnvironment, ZanlpmodeFirstThenPlixlpmodeExactNamesOnly) {
     EXPECT_EQ(printSystemFromEnvironment(), result) << (zan ? zan : "-") << " " << (plix ? plix : "-");
   }
 }
-
-// Standard output and exit status of zannc with `input` (printf %b) on its standard
-// input, sent to 127.0.0.1:port; `seconds` gets how long it ran.
-std::string zannc(const std::string& input, int port, double* seconds) {
-  auto start = std::chrono::steady_clock::now();
-  std::string command = "printf '%b' '" + input + "' | " + builtProduct() + "/bin/zannc 127.0.0.1 " +
-                        std::to_string(port) + " 2>/dev/null";
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  for (int c; (c = fgetc(pipe)) != EOF;) out += static_cast<char>(c);
-  out += std::to_string(WEXITSTATUS(pclose(pipe)));
-  *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  return out;
-}
-
-TEST(Zannc, AnswerUntilThePeerClosesGivesUpOnSilenceAndOnNoPeer) {
-  // A listening socket on 127.0.0.1 with a port of the kernel's choice.
-  int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero = {}};
-  socklen_t length = sizeof address;
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
-  ASSERT_EQ(listen(listener, 4), 0);
-  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
-  const int port = ntohs(address.sin_port);
-
-  // A peer that reads the whole request, answers and closes.
-  const std::string reply = "HTTP/1.1 200 OK\r\nServer: CUPS/2.4 IPP/2.1\r\n\r\n";
-  std::string received;
-  std::thread peer([&] {
-    int client = accept(listener, nullptr, nullptr);
-    char buffer[256];
-    for (ssize_t n; (n = read(client, buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<size_t>(n));
-    EXPECT_EQ(write(client, reply.data(), reply.size()), static_cast<ssize_t>(reply.size()));
-    close(client);
-  });
-  double seconds;
-  EXPECT_EQ(zannc("HEAD / HTTP/1.1\\nConnection: Close\\n\\n\\n", port, &seconds), reply + "0");
-  peer.join();
-  EXPECT_EQ(received, "HEAD / HTTP/1.1\nConnection: Close\n\n\n");
-  // The kernel's backlog accepts the connection; nobody ever answers.
-  EXPECT_EQ(zannc("HEAD / HTTP/1.1\\n\\n", port, &seconds), "1");
-  EXPECT_TRUE(seconds >= 4.0 && seconds < 10.0) << seconds;
-  close(listener);
-  EXPECT_EQ(zannc("x", port, &seconds), "1");
-  EXPECT_LT(seconds, 3.0);
-}
-
 
 }  // namespace
