@@ -5,7 +5,6 @@
 // finds nothing to do and reports changed=0. The dry uninstallation (setup -d -n) before
 // and after.
 #include <regex>
-#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -37,15 +36,6 @@ std::string recap(const SandboxResult& r, const std::string& name) {
   static const std::regex line("localhost +: ok=\\d+ +(changed=\\d+) +unreachable=0 +(failed=\\d+)");
   const std::string output = r.out(name + ".txt");
   return r.out(name + ".status") + (std::regex_search(output, m, line) ? m[1].str() + " " + m[2].str() : output);
-}
-
-// The lines of `text` that begin with `prefix`, each ended by "|".
-std::string linesStarting(const std::string& text, const std::string& prefix) {
-  std::istringstream in(text);
-  std::string lines;
-  for (std::string line; std::getline(in, line);)
-    if (line.starts_with(prefix)) lines += line + "|";
-  return lines;
 }
 
 // Nothing in the upper layer beyond what the running scheduler itself writes (its state,
@@ -92,7 +82,6 @@ mkdir -p /opt/zed/Office/root
 )");
   ASSERT_EQ(real.status, 0) << real.error;
   EXPECT_EQ(recap(real, "real"), "0\nchanged=2 failed=0");
-  EXPECT_TRUE(real.changed("/etc/cups/Office.ppd.rpmsave"));
   const std::string report = real.out("reports/localhost/Plix4.0_CarryOver");
   EXPECT_EQ(report, real.upperFile("/var/log/Plix4.0_CarryOver"));
   EXPECT_TRUE(report.starts_with("queue\toption\told\tnow\toutcome\n")) << report;
@@ -106,15 +95,13 @@ mkdir -p /opt/zed/Office/root
   SandboxResult again = box.run(kPlaybook + "cp -a /root/reports $OUT/ && play again\n");
   changedNothing(again);
   EXPECT_EQ(recap(again, "again"), "0\nchanged=0 failed=0");
-  const std::string second = again.out("reports/localhost/preview.txt"), removal = again.out("removal.stdout");
-  for (const char* line : {"\nInstallation: upgrade of kind 2 (plixInfo4.0) in /opt/zed\n",
-                           "\nProduct files: 0 to copy, 10 already in place\n", "\nChanges: none\n"})
-    EXPECT_NE(second.find(line), std::string::npos) << line << second;
-  EXPECT_EQ(linesStarting(removal, "Queue: ") + linesStarting(removal, "Directory: ") +
-                linesStarting(removal, "File: /opt/zed/bin/"),
-            "Queue: Lab|Queue: Office, with /opt/zed/Office/|Directory: /opt/zed/etc/|Directory: /opt/zed/bin/|"
-            "File: /opt/zed/bin/setup|File: /opt/zed/bin/zangsfilter|File: /opt/zed/bin/zannc|")
-      << removal;
+  const std::string second = again.out("reports/localhost/preview.txt") + again.out("removal.stdout");
+  for (const char* lines : {"\nInstallation: upgrade of kind 2 (plixInfo4.0) in /opt/zed\n",
+                            "\nProduct files: 0 to copy, 10 already in place\n", "\nChanges: none\n",
+                            "\nQueue: Lab\nQueue: Office, with /opt/zed/Office/\n",
+                            "\nFile: /opt/zed/bin/setup\nFile: /opt/zed/bin/zangsfilter\nFile: /opt/zed/bin/zannc\n",
+                            "\nDirectory: /opt/zed/etc/\nDirectory: /opt/zed/bin/\n"})
+    EXPECT_NE(second.find(lines), std::string::npos) << lines << second;
 }
 
 }  // namespace

@@ -125,10 +125,11 @@ TEST(CandidateIndex, GivesTheResultAndTheLinesOfTheSearchThatOpensEveryCandidate
   // A queue for every model (the last one found nowhere), and one named by a prefix of it.
   std::vector<PListEntry> queues;
   for (const std::string& model : models) {
+    PListEntry queue;
+    queue.modelId = idOf(model.c_str());
+    queue.pdlKind = model.ends_with(" PCL") ? 2 : model.ends_with(" PXL") ? 3 : 1;
     const std::string name = "\"Orvex " + model + "\"";
-    const int kind = model.ends_with(" PCL") ? 2 : model.ends_with(" PXL") ? 3 : 1;
-    for (const std::string& n : {name, name.substr(0, name.size() - 5)})
-      queues.push_back({.modelName = n, .modelId = idOf(model.c_str()), .pdlKind = kind});
+    for (const std::string& n : {name, name.substr(0, name.size() - 5)}) queues.push_back((queue.modelName = n, queue));
   }
 
   resetCandidateIndex();

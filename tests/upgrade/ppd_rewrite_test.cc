@@ -55,8 +55,6 @@ TEST(CarryOver, EveryChoiceTheNewPpdOffersIsCarriedAndNothingElseChanges) {
       "*%*OpenUI *Tray: PickOne$*%*DefaultTray: A$*% *DefaultTray: A$*Note: \"x$*DefaultTray: A$\"$";
   const std::string nul("*% a\0b$", 7), longLine = "*% " + std::string(300, 'x') + "$";
   const std::vector<RewriteCase> cases = {
-      {"JCL block", {{"JCLToner", "On"}}, jcl, edited(jcl, {{"JCLToner: Off", "JCLToner: On"}}),
-       {"JCLToner On On carried"}},
       {"default lines before and after the block, case of keyword and choice", {{"tray", "b"}, {"Tray", "A"}},
        "*DefaultTray: A$" + kTray + "*DefaultTRAY: A trailing words$", "*DefaultTray: B$" + trayB + "*DefaultTRAY: B$",
        {"tray b B carried"}},
@@ -64,14 +62,13 @@ TEST(CarryOver, EveryChoiceTheNewPpdOffersIsCarriedAndNothingElseChanges) {
        {{"PageSize", "Custom.402x773"}, {"Tray", "C"}, {"Gone", "X"}}, custom + kTray, customSet + kTray,
        {"PageSize Custom.402x773 Custom.402x773 carried", "Tray C A kept-new-default:choice-gone",
         "Gone X - kept-new-default:option-gone"}},
-      {"custom size not offered", {{"PageSize", "Custom.402x773"}}, kSize, kSize,
-       {"PageSize Custom.402x773 A4 kept-new-default:custom-not-offered"}},
-      {"comments and quoted values are never statements, a sub-group option is one", {{"Tray", "B"}, {"Sub", "False"}},
-       comments + kTray + sub, comments + trayB + edited(sub, {{"Sub: True", "Sub: False"}}),
-       {"Tray B B carried", "Sub False False carried"}},
-      {"an option without a default line gets one; a NUL in a comment stays", {{"Tray", "B"}},
-       nul + edited(kTray, {{"*DefaultTray: A$", ""}}), nul + trayB,
-       {"Tray B B carried"}},
+      {"comments and quoted values are never statements, a sub-group option is one, so is a JCL block",
+       {{"Tray", "B"}, {"Sub", "False"}, {"JCLToner", "On"}}, comments + kTray + sub + jcl,
+       comments + trayB + edited(sub, {{"Sub: True", "Sub: False"}}) + edited(jcl, {{"JCLToner: Off", "JCLToner: On"}}),
+       {"Tray B B carried", "Sub False False carried", "JCLToner On On carried"}},
+      {"an option without a default line gets one; a NUL in a comment stays; custom size not offered",
+       {{"Tray", "B"}, {"PageSize", "Custom.402x773"}}, nul + edited(kTray, {{"*DefaultTray: A$", ""}}) + kSize,
+       nul + trayB + kSize, {"Tray B B carried", "PageSize Custom.402x773 A4 kept-new-default:custom-not-offered"}},
       {"a line too long for the PPD library: nothing is rewritten", {{"Tray", "B"}}, longLine + kTray, longLine + kTray,
        {"Tray B - kept-new-default:option-gone"}},
   };
@@ -92,8 +89,7 @@ TEST(CarryOver, EveryChoiceTheNewPpdOffersIsCarriedAndNothingElseChanges) {
   // An old custom value the option takes, and an option of a sub-group, are chosen defaults.
   std::vector<OldDefault> old;
   std::ofstream(file) << withEnding(kHead + customSet + sub, "\n");
-  ASSERT_TRUE(readOldDefaults(file, &old));
-  ASSERT_EQ(old.size(), 2u);
+  ASSERT_TRUE(readOldDefaults(file, &old) && old.size() == 2) << old.size();
   EXPECT_EQ(old[0].keyword + "=" + old[0].choice + " " + old[1].keyword + "=" + old[1].choice,
             "PageSize=Custom.402x773 Sub=True");
 
