@@ -18,39 +18,32 @@ namespace {
 const std::string kModel = "/usr/share/cups/model", kPpd = "/usr/share/ppd";
 const std::string kFoomatic = "/usr/share/foomatic/db/source/PPD";
 
-struct Host {
-  const char* name;
-  std::set<std::string> dirs;
-  int flags;
-  std::string model, proposal, existing;
-};
-
+// The directories that exist; the flags, model directory, proposal and existing product
+// directory decided.
 // clang-format off
-const Host kHosts[] = {
-    {"none", {}, 0x0, kModel, "", ""},
-    {"openprinting_hp_epson", {kModel, kPpd, kPpd + "/cups-included", kPpd + "/openprinting",
-      kPpd + "/openprinting/HP", kPpd + "/openprinting/Epson"}, 0x351, kModel, kPpd + "/openprinting/zed", ""},
-    {"later_find_wins", {kPpd, kPpd + "/openprinting", kPpd + "/openprinting/zed", kFoomatic, kFoomatic + "/zed"},
+const std::tuple<std::set<std::string>, int, std::string, std::string, std::string> kHosts[] = {
+    {{}, 0x0, kModel, "", ""},
+    {{kModel, kPpd, kPpd + "/cups-included", kPpd + "/openprinting", kPpd + "/openprinting/HP",
+      kPpd + "/openprinting/Epson"}, 0x351, kModel, kPpd + "/openprinting/zed", ""},
+    {{kPpd, kPpd + "/openprinting", kPpd + "/openprinting/zed", kFoomatic, kFoomatic + "/zed"},  // the later find wins
      0x2d3, kPpd, kPpd + "/zed", kFoomatic + "/zed"},
     // The maker directory turns "found" false again, but the text of the earlier find stays.
-    {"maker_dir_clears_found", {kPpd, kPpd + "/openprinting", kPpd + "/openprinting/zed", kFoomatic,
-      kFoomatic + "/Orvex"}, 0x257, kPpd, kPpd + "/zed", kPpd + "/openprinting/zed"},
-    {"maker_zed_beats_opt_share", {kFoomatic, kFoomatic + "/Orvex", kFoomatic + "/Orvex/zed", "/opt/share/ppd",
-      "/opt/share/ppd/zed"}, 0x66, kModel, kFoomatic + "/Orvex/zed", kFoomatic + "/Orvex/zed"},
-    {"opt_share_zed", {"/opt/share/ppd", "/opt/share/ppd/zed"}, 0x60, kModel, "", "/opt/share/ppd/zed"},
-    {"model_custom_zed", {kModel, kModel + "/custom", kModel + "/custom/zed"}, 0x9, kModel, kModel + "/custom/zed",
-     kModel + "/custom/zed"},
-    {"cups_included_zed", {kPpd, kPpd + "/cups-included", kPpd + "/cups-included/zed", kPpd + "/openprinting"},
+    {{kPpd, kPpd + "/openprinting", kPpd + "/openprinting/zed", kFoomatic, kFoomatic + "/Orvex"},
+     0x257, kPpd, kPpd + "/zed", kPpd + "/openprinting/zed"},
+    // The maker's zed is found before the one below /opt/share/ppd.
+    {{kFoomatic, kFoomatic + "/Orvex", kFoomatic + "/Orvex/zed", "/opt/share/ppd", "/opt/share/ppd/zed"},
+     0x66, kModel, kFoomatic + "/Orvex/zed", kFoomatic + "/Orvex/zed"},
+    {{"/opt/share/ppd", "/opt/share/ppd/zed"}, 0x60, kModel, "", "/opt/share/ppd/zed"},
+    {{kModel, kModel + "/custom", kModel + "/custom/zed"}, 0x9, kModel, kModel + "/custom/zed", kModel + "/custom/zed"},
+    {{kPpd, kPpd + "/cups-included", kPpd + "/cups-included/zed", kPpd + "/openprinting"},
      0x351, kPpd, kPpd + "/zed", kPpd + "/cups-included/zed"},
 };
 // clang-format on
 
 TEST(PpdDirectoryDiscovery, DecisionOverTheTreesThatExist) {
-  for (const Host& host : kHosts) {
-    PpdLocations got = decidePpdLocations([&](const std::string& path) { return host.dirs.count(path) > 0; });
-    EXPECT_EQ(std::tuple(got.flags, got.modelDir, got.proposal, got.existing),
-              std::tuple(host.flags, host.model, host.proposal, host.existing))
-        << host.name;
+  for (const auto& [dirs, flags, model, proposal, found] : kHosts) {
+    PpdLocations p = decidePpdLocations([&](const std::string& path) { return dirs.count(path) > 0; });
+    EXPECT_EQ(std::tuple(p.flags, p.modelDir, p.proposal, p.existing), std::tuple(flags, model, proposal, found));
   }
 }
 

@@ -18,11 +18,10 @@
 
 namespace {
 
-// The settings a case reads from PLIX_SOURCE_DIR and PLIX_CUPS_BIN; PLIX_DEBUG=1 traces.
+// The settings a case reads from PLIX_SOURCE_DIR and PLIX_CUPS_BIN.
 void takeSettings() {
   if (const char* v = getenv("PLIX_SOURCE_DIR")) settings.sourceDir = v;
   if (const char* v = getenv("PLIX_CUPS_BIN")) settings.cupsBinDir = v;
-  if (const char* v = getenv("PLIX_DEBUG")) settings.debugLevel = atoi(v);
 }
 
 SANDBOX_CASE(probePrintSystem) {  // result|cupsBinDir|cupsBaseDir
@@ -105,7 +104,7 @@ rm -f /tmp/ZANLPD* /tmp/ZANLPRNG*
 printf '#!/bin/sh\necho "lpd: LPRng 3.8.28" >&2\n' | put /usr/sbin/lpd 0755
 probe probePrintSystem lprng "4||"
 printf '#!/bin/sh\necho "lpd 1.2" >&2\n' | put /usr/sbin/lpd 0755
-daemon /usr/sbin/lpd; probe probePrintSystem lpr "2||" PLIX_DEBUG=1; kill $pid
+daemon /usr/sbin/lpd; probe probePrintSystem lpr "2||"; kill $pid
 rm -f /usr/bin/foomatic-rip /usr/lib/cups/filter/foomatic-rip
 probe hasFoomaticRip nofoomatic 0
 put /opt/lib/cups/filter/foomatic-rip </dev/null
@@ -164,37 +163,36 @@ echo $? >$OUT/closed.status
                       "lpadmin = /usr/sbin/lpadmin\nlpstat  = /usr/bin/lpstat\n");
   holds("env.log", probed + "CUPS Basis Verzeichnis: \nCUPS Binary Verzeichnis: \n" + header);
 
-  const std::string reset = "CUPS reset resultiert in: ";
-  const std::string command = "CUPS restart command:\"/usr/bin/systemctl restart cups.service\"\n";
-  const std::string failed = command + "System has not been booted with systemd as init system (PID 1). Can't operate.\n" +
-                             reset + "256\n";
+  const std::string reset = "CUPS reset resultiert in: ", systemctl = "/usr/bin/systemctl restart cups.service";
+  const std::string command = "CUPS restart command:\"" + systemctl + "\"\n";
+  const std::string failed =
+      command + "System has not been booted with systemd as init system (PID 1). Can't operate.\n" + reset + "256\n";
   // What systemctl or the service command print in between is theirs.
   for (const auto& [log, head] : {std::pair{r.out("chroot.log"), command}, std::pair{r.out("service.log"), failed}})
     EXPECT_EQ(log.substr(0, head.size()) + log.substr(log.rfind(reset)), head + reset + "0\n");
   EXPECT_EQ(r.out("service.state"), "scheduler is running\n");
-  EXPECT_EQ(r.out("initd.log") + r.out("noway.log"),
-            failed + reset + "768\n" + reset + "-1\nK\366nnte CUPS nicht resetten. Entschuldigung bitte!\n" + reset + "-1\n");
+  EXPECT_EQ(r.out("initd.log") + r.out("noway.log"), failed + reset + "768\n" + reset + "-1\n"
+            "K\366nnte CUPS nicht resetten. Entschuldigung bitte!\n" + reset + "-1\n");
 
-  EXPECT_EQ(r.out("received"), "HEAD / HTTP/1.1\nConnection: Close\n\n\n");
   EXPECT_EQ(r.out("answered.out") + r.out("silent.out") + r.out("none.out"),
             "HTTP/1.1 200 OK\r\nServer: CUPS/2.4 IPP/2.1\r\n\r\n0\n1\n1\n");
   const double silent = std::stod(r.out("silent.time")), none = std::stod(r.out("none.time"));
   EXPECT_TRUE(silent >= 4.0 && silent < 10.0 && none < 3.0) << silent << " " << none;  // zannc's timeouts
 
   EXPECT_EQ(r.upperFile("/etc/victim-lpd") + r.upperFile("/etc/victim-lprng"), "precious\nprecious\n");
-  for (const char* trace : {"STRING=(", "/usr/sbin/lpd 60\n) i=2\n"}) holds("lpr.log", trace);
-  EXPECT_EQ(r.out("config.log") + r.out("v1270.log") + r.out("v1400.log") + r.out("h14.log"),
+  EXPECT_EQ(r.out("config.log") + r.out("v1270.log") + r.out("v1400.log"),
             "CUPS Version : 1520 // 1.5.2\n"
             "CUPS Version : 1270// This page was PRODUCED BY CUPS \tvV 1.2.7 today\n"
-            "CUPS Version : 1400// CUPS Version nicht gefunden. Auf 1.4 gesetzt.\n"
-            "CUPS Header Version : 1400//HTTP\n");
-  const std::string systemctl = "/usr/bin/systemctl restart cups.service\n";
-  EXPECT_EQ(r.out("calls.log"), systemctl + systemctl + "/etc/init.d/cups restart\n"
+            "CUPS Version : 1400// CUPS Version nicht gefunden. Auf 1.4 gesetzt.\n");
+  EXPECT_EQ(r.out("calls.log"), systemctl + "\n" + systemctl + "\n/etc/init.d/cups restart\n"
                                 "/srv/plix/zannc localhost 631\n/opt/zed/bin/zannc localhost 631\n"
                                 "/usr/bin/nc localhost 631\n");
-  EXPECT_EQ(r.out("request"), "HEAD / HTTP/1.1\nConnection: Close\n\n\n");
-  EXPECT_EQ(r.out("tmp.after"), "");  // no scratch file is left behind
-  EXPECT_EQ(r.out("closed.status") + r.out("closed.log"), "255\nmyTmpName(/srv/closed,ZAN) Failed!\n");
+  // The request as zannc received it from standard input, and as the probe sends it.
+  const std::string request = "HEAD / HTTP/1.1\nConnection: Close\n\n\n";
+  EXPECT_EQ(r.out("received") + r.out("request"), request + request);
+  // No scratch file is left behind in /tmp; none can be made where the user cannot write.
+  EXPECT_EQ(r.out("tmp.after") + r.out("closed.status") + r.out("closed.log"),
+            "255\nmyTmpName(/srv/closed,ZAN) Failed!\n");
 }
 
 }  // namespace
