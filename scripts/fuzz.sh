@@ -12,7 +12,7 @@ build=$(cd "${1:?usage: fuzz.sh BUILD_DIR SECONDS [TARGET...]}" && pwd) || exit 
 seconds=${2:?usage: fuzz.sh BUILD_DIR SECONDS [TARGET...]}
 shift 2
 targets=("$@")
-[ "${#targets[@]}" -gt 0 ] || targets=(manifest info_file printer_scan carry_over queue_config cups_version)
+[ "${#targets[@]}" -gt 0 ] || targets=(manifest info_file printer_scan carry_over queue_config answers options cups_version)
 product=$here/product
 
 # seed TARGET DIR: the corpus's first inputs.
