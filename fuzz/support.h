@@ -3,7 +3,6 @@
 // directory; code that writes fixed system paths runs behind privateMounts().
 #pragma once
 
-#include <fcntl.h>
 #include <sched.h>
 #include <stdlib.h>
 #include <sys/mount.h>
@@ -77,11 +76,7 @@ inline void privateMounts(std::initializer_list<const char*> paths) {
   const uid_t uid = geteuid();
   const gid_t gid = getegid();
   if (unshare(uid == 0 ? CLONE_NEWNS : CLONE_NEWUSER | CLONE_NEWNS) != 0) refuse("no private mount namespace");
-  auto put = [](const char* file, const std::string& text) {
-    int fd = open(file, O_WRONLY);
-    bool ok = fd >= 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    return (fd < 0 || close(fd) == 0) && ok;
-  };
+  auto put = [](const char* file, const std::string& text) { return !!(std::ofstream(file) << text << std::flush); };
   if (uid != 0 && !(put("/proc/self/setgroups", "deny") && put("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") &&
                     put("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1")))
     refuse("no user mapping");
