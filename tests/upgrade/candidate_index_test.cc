@@ -1,12 +1,10 @@
 // The scan of a PPD's head over lines in memory, and the candidate index against the
 // search that opens every candidate in turn, over two scratch directories.
-#include <dirent.h>
 #include <unistd.h>
 
 #include <cups/file.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -64,21 +62,15 @@ void ppd(const std::string& path, const std::string& model) {
 // The search as it was before the index: every entry opened in directory order until the match.
 int literalSearch(const std::string& directory, const PListEntry& entry, std::string* path) {
   logMessage(Msg::PpdDirectory, directory.c_str());
-  DIR* dir = opendir(directory.c_str());
-  if (dir == nullptr) return 0;
-  int found = 0;
-  while (struct dirent* d = readdir(dir)) {
-    std::string candidate = directory + "/" + d->d_name, model;
+  std::error_code missing;
+  for (const auto& e : std::filesystem::directory_iterator(directory, missing)) {
+    std::string model;
     int kind = 0, id = 0;
-    if (strcmp(d->d_name, ".") != 0 && strcmp(d->d_name, "..") != 0 &&
-        readPpdModel(candidate, &kind, &id, &model) && model.starts_with(entry.modelName) &&
-        id == entry.modelId && kind == entry.pdlKind && (found = 1)) {
-      *path = candidate;
-      break;
-    }
+    if (readPpdModel(e.path(), &kind, &id, &model) && model.starts_with(entry.modelName) && id == entry.modelId &&
+        kind == entry.pdlKind)
+      return *path = e.path(), 1;
   }
-  closedir(dir);
-  return found;
+  return 0;
 }
 
 // Searches the two directories in turn, as the lookup and the build do; the result, the
@@ -99,7 +91,8 @@ TEST(CandidateIndex, GivesTheResultAndTheLinesOfTheSearchThatOpensEveryCandidate
   std::filesystem::create_directories(a + "/sub");
   std::filesystem::create_directory(b);
   std::vector<std::string> models;
-  for (const char* row : {"LaserPro 4200", "ColorPage 7350", "LaserPro 1400"})
+  for (const char* row : {"LaserPro 4200", "ColorPage 7350", "OfficeLine 2600", "LaserPro 1100", "LaserPro 2100",
+                          "LaserPro 1400", "LaserPro 2200", "LaserPro 1250"})
     for (const char* kind : {" PCL", " PS", " PXL"}) models.push_back(std::string(row) + kind);
   for (size_t i = 0; i < models.size(); ++i) ppd(a + "/m" + std::to_string(i) + ".ppd", models[i]);
   // Duplicates (plain and compressed), a model only in a compressed file, a file

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -13,20 +14,16 @@
 
 namespace {
 
-// `text` with each `from` replaced by its `to` (each must occur once).
-std::string edited(std::string text, std::vector<std::pair<std::string, std::string>> edits) {
-  for (auto& [from, to] : edits) {
-    size_t at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    if (at != std::string::npos) text.replace(at, from.size(), to);
-  }
-  return text;
+// `text` with its `from` (which must occur) replaced by `to`.
+std::string edited(std::string text, const std::string& from, const std::string& to) {
+  size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
 // `text` with each `$` as `ending`.
-std::string withEnding(std::string text, const std::string& ending) {
-  for (size_t at; (at = text.find('$')) != std::string::npos;) text.replace(at, 1, ending);
-  return text;
+std::string withEnding(const std::string& text, const std::string& ending) {
+  return std::regex_replace(text, std::regex("\\$"), ending);
 }
 
 // Options of the new PPDs below, after a minimal head.
@@ -45,8 +42,8 @@ struct RewriteCase {
 };
 
 TEST(CarryOver, EveryChoiceTheNewPpdOffersIsCarriedAndNothingElseChanges) {
-  const std::string trayB = edited(kTray, {{"Tray: A", "Tray: B"}}), custom = kSize + "*CustomPageSize True: \"pop\"$";
-  const std::string customSet = edited(custom, {{"Size: A4", "Size: Custom.402x773"}});
+  const std::string trayB = edited(kTray, "Tray: A", "Tray: B"), custom = kSize + "*CustomPageSize True: \"pop\"$";
+  const std::string customSet = edited(custom, "Size: A4", "Size: Custom.402x773");
   const std::string jcl = "*JCLOpenUI *JCLToner: PickOne$*DefaultJCLToner: Off$*JCLToner Off: \"o\"$"
                           "*JCLToner On: \"n\"$*JCLCloseUI: *JCLToner$";
   const std::string sub = "*OpenGroup: G$*OpenSubGroup: S$*OpenUI *Sub: Boolean$*DefaultSub: True$*Sub True: \"\"$"
@@ -64,21 +61,21 @@ TEST(CarryOver, EveryChoiceTheNewPpdOffersIsCarriedAndNothingElseChanges) {
         "Gone X - kept-new-default:option-gone"}},
       {"comments and quoted values are never statements, a sub-group option is one, so is a JCL block",
        {{"Tray", "B"}, {"Sub", "False"}, {"JCLToner", "On"}}, comments + kTray + sub + jcl,
-       comments + trayB + edited(sub, {{"Sub: True", "Sub: False"}}) + edited(jcl, {{"JCLToner: Off", "JCLToner: On"}}),
+       comments + trayB + edited(sub, "Sub: True", "Sub: False") + edited(jcl, "JCLToner: Off", "JCLToner: On"),
        {"Tray B B carried", "Sub False False carried", "JCLToner On On carried"}},
       {"an option without a default line gets one; a NUL in a comment stays; custom size not offered",
-       {{"Tray", "B"}, {"PageSize", "Custom.402x773"}}, nul + edited(kTray, {{"*DefaultTray: A$", ""}}) + kSize,
+       {{"Tray", "B"}, {"PageSize", "Custom.402x773"}}, nul + edited(kTray, "*DefaultTray: A$", "") + kSize,
        nul + trayB + kSize, {"Tray B B carried", "PageSize Custom.402x773 A4 kept-new-default:custom-not-offered"}},
       {"a line too long for the PPD library: nothing is rewritten", {{"Tray", "B"}}, longLine + kTray, longLine + kTray,
        {"Tray B - kept-new-default:option-gone"}},
   };
+  std::vector<CarryRow> mismatches;  // none until the last check below
   const std::string file = testing::TempDir() + "carry_over." + std::to_string(getpid()) + ".ppd";
   for (const RewriteCase& c : cases) {
     for (const std::string ending : {"\n", "\r\n", "\r"}) {
       CarryPlan plan = planCarryOver("q", c.old, withEnding(kHead + c.in, ending));
       EXPECT_EQ(plan.text, withEnding(kHead + c.out, ending)) << c.what;
       std::ofstream(file) << plan.text;
-      std::vector<CarryRow> mismatches;
       EXPECT_EQ(verifyCarryOver(file, &plan, &mismatches), plan.newPpdRead ? 0 : -1) << c.what;
       std::vector<std::string> rows;
       for (const CarryRow& r : plan.rows)
@@ -95,8 +92,7 @@ TEST(CarryOver, EveryChoiceTheNewPpdOffersIsCarriedAndNothingElseChanges) {
 
   // An installed PPD that does not have the intended choice in effect, and the report.
   CarryPlan plan = planCarryOver("q", {{"Tray", "B"}}, withEnding(kHead + kTray + kSize, "\n"));
-  std::ofstream(file) << edited(plan.text, {{"PageSize: A4", "PageSize: Gone"}});
-  std::vector<CarryRow> mismatches;
+  std::ofstream(file) << edited(plan.text, "PageSize: A4", "PageSize: Gone");
   EXPECT_EQ(verifyCarryOver(file, &plan, &mismatches), 1);
   EXPECT_EQ(mismatches.size(), 1u);
   plan.rows.push_back(notUpgradedRow("a\tb", "no-new-ppd"));
