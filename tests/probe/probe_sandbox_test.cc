@@ -5,6 +5,7 @@
 // (probe_units_test); here each way is shown once with its facts gathered and acted on.
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -18,32 +19,30 @@
 
 namespace {
 
-// The settings a case reads from PLIX_SOURCE_DIR and PLIX_CUPS_BIN.
-void takeSettings() {
+// One case for the probing functions: PLIX_PROBE names the one called, and its result is
+// printed, for probePrintSystem with the binary and base prefixes after it. PLIX_SOURCE_DIR
+// and PLIX_CUPS_BIN give the settings of those names.
+SANDBOX_CASE(probe) {
   if (const char* v = getenv("PLIX_SOURCE_DIR")) settings.sourceDir = v;
   if (const char* v = getenv("PLIX_CUPS_BIN")) settings.cupsBinDir = v;
+  const std::string f = getenv("PLIX_PROBE");
+  const std::map<std::string, int (*)()> probes = {{"probePrintSystem", probePrintSystem},
+      {"getCupsVersion", getCupsVersion}, {"queryCupsServerVersion", queryCupsServerVersion},
+      {"findCupsVersionLocally", findCupsVersionLocally}, {"hasFoomaticRip", hasFoomaticRip}, {"restartCups", restartCups},
+      {"myTmpName", [] { return static_cast<int>(myTmpName("/srv/closed", "ZAN").size()); }}};
+  if (f == "findCupsDataDir") return (void)fprintf(out, "%s\n", findCupsDataDir().value_or("(none)").c_str());
+  fprintf(out, "%d", probes.at(f)());
+  if (f == "probePrintSystem") fprintf(out, "|%s|%s", settings.cupsBinDir.c_str(), settings.cupsBaseDir.c_str());
+  fputc('\n', out);
 }
-
-SANDBOX_CASE(probePrintSystem) {  // result|cupsBinDir|cupsBaseDir
-  takeSettings();
-  int result = probePrintSystem();
-  fprintf(out, "%d|%s|%s\n", result, settings.cupsBinDir.c_str(), settings.cupsBaseDir.c_str());
-}
-SANDBOX_CASE(getCupsVersion) { takeSettings(); fprintf(out, "%d\n", getCupsVersion()); }
-SANDBOX_CASE(findCupsDataDir) { takeSettings(); fprintf(out, "%s\n", findCupsDataDir().value_or("(none)").c_str()); }
-SANDBOX_CASE(queryCupsServerVersion) { fprintf(out, "%d\n", queryCupsServerVersion()); }
-SANDBOX_CASE(findCupsVersionLocally) { fprintf(out, "%d\n", findCupsVersionLocally()); }
-SANDBOX_CASE(hasFoomaticRip) { fprintf(out, "%d\n", hasFoomaticRip()); }
-SANDBOX_CASE(restartCups) { fprintf(out, "%d\n", restartCups()); }
-SANDBOX_CASE(myTmpName) { fprintf(out, "%s\n", myTmpName("/srv/closed", "ZAN").c_str()); }
 
 TEST(PrintSystemProbe, RealCupsdThenSpoolersPrefixesVersionSourcesAndNetcats) {
   Sandbox box;
-  // `probe CASE NAME EXPECTED [VAR=VALUE...]` runs a case above with run_case and notes
-  // in $OUT/wrong a result other than EXPECTED.
+  // `probe FUNCTION NAME EXPECTED [VAR=VALUE...]` runs the case above with run_case and
+  // notes in $OUT/wrong a result other than EXPECTED.
   SandboxResult r = box.run(R"sh(
 probe() {
-  run_case probe_tests "$1" "$2" "${@:4}"
+  run_case probe_tests probe "$2" PLIX_PROBE="$1" "${@:4}"
   [ "$(cat $OUT/$2.out)" = "$3" ] || echo "$2: '$(cat $OUT/$2.out)', not '$3'; log: $(cat $OUT/$2.log)" >>$OUT/wrong
 }
 start_cupsd || exit 3
@@ -90,19 +89,18 @@ rm /etc/rc.d/init.d/cups
 probe probePrintSystem noscript "8|/opt/x|"; kill $pid
 daemon /usr/sbin/cupsd; probe probePrintSystem usr "8|/usr|/"; kill $pid
 
-# Other spoolers. Links planted, by one process so that the probe's process id comes
-# later, under every name "/tmp/ZANLPD<pid>" and "/tmp/ZANLPRNG<pid>" the probe could
-# get, and a victim each. They belong to root so that the kernel's own link protection
-# in /tmp does not hide a program that follows them.
-rm -f /usr/sbin/lpd /usr/bin/lpd
+# Other spoolers. With no spooler running, `lpd -V` tells LPRng apart; links planted, by
+# one process so that the probe's process id comes later, under every name
+# "/tmp/ZANLPD<pid>" and "/tmp/ZANLPRNG<pid>" the probe could get, and a victim each,
+# are not followed. They belong to root so that the kernel's own link protection in /tmp
+# does not hide a program that follows them. Then a plain lpd runs.
+rm -f /usr/bin/lpd
 for victim in lpd lprng; do echo precious >/etc/victim-$victim; done
 python3 -c 'import os
 for n in range(1, 5000): [os.symlink("/etc/victim-" + k, "/tmp/ZAN%s%d" % (k.upper(), n)) for k in ("lpd", "lprng")]'
-probe probePrintSystem nothing "0||"
-rm -f /tmp/ZANLPD* /tmp/ZANLPRNG*
-# With no spooler running, and with a plain lpd running, `lpd -V` tells LPRng apart.
 printf '#!/bin/sh\necho "lpd: LPRng 3.8.28" >&2\n' | put /usr/sbin/lpd 0755
 probe probePrintSystem lprng "4||"
+rm -f /tmp/ZANLPD* /tmp/ZANLPRNG*
 printf '#!/bin/sh\necho "lpd 1.2" >&2\n' | put /usr/sbin/lpd 0755
 daemon /usr/sbin/lpd; probe probePrintSystem lpr "2||"; kill $pid
 rm -f /usr/bin/foomatic-rip /usr/lib/cups/filter/foomatic-rip
@@ -113,34 +111,30 @@ probe hasFoomaticRip foomatic 1
 # The local version sources, all laid out: the first answers. Then taken away one by one
 # from the first, the next answers; a cups-config that prints 1.0.0 names no version.
 rm -rf /usr/share/doc/cups-1.* /etc/cups/data /etc/cups/printers.conf
-config() { printf '#!/bin/sh\n[ "$1" = --version ] && echo %s\n' "$2" | put $1 0755; }
-config /usr/bin/cups-config 1.5.2
-config /usr/sbin/cups-config 1.0.0
+printf '#!/bin/sh\n[ "$1" = --version ] && echo 1.5.2\n' | put /usr/bin/cups-config 0755
+printf '#!/bin/sh\n[ "$1" = --version ] && echo 1.0.0\n' | put /usr/sbin/cups-config 0755
 printf '# Printer configuration\n# Printer configuration file for CUPS v1.4.3\n' | put /etc/cups/printers.conf
 printf '<HTML>\n<HEAD><TITLE>Home - CUPS   1.3.9</TITLE>\n' | put /usr/share/cups/doc/index.html
 mkdir -p /usr/share/doc/cups-1.4 /usr/share/doc/cups-1.2
 printf '%%!PS Printed Using CUPS v1.2.2\n' | put /etc/cups/data/testprint.ps
 printf 'This page was PRODUCED BY CUPS \tvV 1.2.7 today\n' | put /usr/share/cups/data/testprint
-probe findCupsVersionLocally config 1520
-for next in "1430 /usr/bin/cups-config" "1390 /etc/cups/printers.conf" "1200 /usr/share/cups/doc" \
+for next in "1520 " "1430 /usr/bin/cups-config" "1390 /etc/cups/printers.conf" "1200 /usr/share/cups/doc" \
     "1220 /usr/share/doc/cups-1.*" "1270 /etc/cups/data" "1400 /usr/share/cups/data/testprint"; do
-  rm -r ${next#* }; probe findCupsVersionLocally v${next% *} ${next% *}
+  rm -rf ${next#* }; probe findCupsVersionLocally v${next% *} ${next% *}
 done
 
 # The server header through the chosen netcat, which records how it was called and
-# answers with $OUT/reply: the one in the source folder, the installed one, then nc.
-reply() { printf "$1" >$OUT/reply; }
+# answers with $OUT/reply (`ask REPLY FUNCTION NAME EXPECTED...` lays REPLY there): the
+# one in the source folder, the installed one, then nc.
+ask() { printf "$1" >$OUT/reply; probe "${@:2}"; }
 for nc in /srv/plix/zannc /opt/zed/bin/zannc /usr/bin/nc; do
   printf '#!/bin/sh\necho "$0 $*" >>%s\ncat >%s\ncat %s\n' $OUT/calls.log $OUT/request $OUT/reply | put $nc 0755
 done
-reply 'HTTP/1.1 200 OK\r\nServer: CUPS/1.4\r\n\r\n'
-probe getCupsVersion h14 1400 PLIX_SOURCE_DIR=/srv/plix
-reply 'HTTP/1.1 400 Bad Request\r\nDate: x\r\nServer: CUPS/2.2 IPP/2.1\r\n'
-probe queryCupsServerVersion h22 220
+ask 'HTTP/1.1 200 OK\r\nServer: CUPS/1.4\r\n\r\n' getCupsVersion h14 1400 PLIX_SOURCE_DIR=/srv/plix
+ask 'HTTP/1.1 400 Bad Request\r\nDate: x\r\nServer: CUPS/2.2 IPP/2.1\r\n' queryCupsServerVersion h22 220
 # The first "Server:" line naming CUPS decides.
-reply 'Server: Apache\r\nX-Server: CUPS-ish\r\nServer: CUPS/3.0\r\n'
 rm /opt/zed/bin/zannc
-probe queryCupsServerVersion h3 0
+ask 'Server: Apache\r\nX-Server: CUPS-ish\r\nServer: CUPS/3.0\r\n' queryCupsServerVersion h3 0
 
 # The data directory; a scratch file in a directory the user cannot write to.
 mkdir -p /opt/c/share/cups
@@ -150,23 +144,20 @@ probe findCupsDataDir dnone '(none)'
 tmp_entries >$OUT/tmp.after
 mkdir -m 0755 /srv/closed
 cp $BUILD/tests/probe_tests /srv/probe_tests
-as_user 1000 env PLIX_CASE=myTmpName /srv/probe_tests >/dev/null 2>$OUT/closed.log
+as_user 1000 env PLIX_CASE=probe PLIX_PROBE=myTmpName /srv/probe_tests >/dev/null 2>$OUT/closed.log
 echo $? >$OUT/closed.status
 )sh");
   ASSERT_EQ(r.status, 0) << r.error;
   EXPECT_EQ(r.out("wrong"), "");
-  auto holds = [&](const std::string& log, const std::string& lines) {
-    EXPECT_NE(r.out(log).find(lines), std::string::npos) << log << ":\n" << r.out(log);
-  };
   const std::string probed = "System Drucker Manager = CUPS\n", header = "CUPS Header Version : 2400//HTTP\n";
-  holds("nc.log", probed + "CUPS Basis Verzeichnis: /\nCUPS Binary Verzeichnis: /usr\n" + header +
-                      "lpadmin = /usr/sbin/lpadmin\nlpstat  = /usr/bin/lpstat\n");
-  holds("env.log", probed + "CUPS Basis Verzeichnis: \nCUPS Binary Verzeichnis: \n" + header);
+  for (const auto& [log, lines] : {std::pair{"nc.log", probed + "CUPS Basis Verzeichnis: /\nCUPS Binary Verzeichnis: /usr\n" +
+                                                           header + "lpadmin = /usr/sbin/lpadmin\nlpstat  = /usr/bin/lpstat\n"},
+                                   std::pair{"env.log", probed + "CUPS Basis Verzeichnis: \nCUPS Binary Verzeichnis: \n" + header}})
+    EXPECT_NE(r.out(log).find(lines), std::string::npos) << log << ":\n" << r.out(log);
 
   const std::string reset = "CUPS reset resultiert in: ", systemctl = "/usr/bin/systemctl restart cups.service";
-  const std::string command = "CUPS restart command:\"" + systemctl + "\"\n";
-  const std::string failed =
-      command + "System has not been booted with systemd as init system (PID 1). Can't operate.\n" + reset + "256\n";
+  const std::string command = "CUPS restart command:\"" + systemctl + "\"\n", failed = command +
+      "System has not been booted with systemd as init system (PID 1). Can't operate.\n" + reset + "256\n";
   // What systemctl or the service command print in between is theirs.
   for (const auto& [log, head] : {std::pair{r.out("chroot.log"), command}, std::pair{r.out("service.log"), failed}})
     EXPECT_EQ(log.substr(0, head.size()) + log.substr(log.rfind(reset)), head + reset + "0\n");
@@ -180,7 +171,7 @@ echo $? >$OUT/closed.status
   EXPECT_TRUE(silent >= 4.0 && silent < 10.0 && none < 3.0) << silent << " " << none;  // zannc's timeouts
 
   EXPECT_EQ(r.upperFile("/etc/victim-lpd") + r.upperFile("/etc/victim-lprng"), "precious\nprecious\n");
-  EXPECT_EQ(r.out("config.log") + r.out("v1270.log") + r.out("v1400.log"),
+  EXPECT_EQ(r.out("v1520.log") + r.out("v1270.log") + r.out("v1400.log"),
             "CUPS Version : 1520 // 1.5.2\n"
             "CUPS Version : 1270// This page was PRODUCED BY CUPS \tvV 1.2.7 today\n"
             "CUPS Version : 1400// CUPS Version nicht gefunden. Auf 1.4 gesetzt.\n");
