@@ -48,8 +48,6 @@ fake_command /usr/bin/systemctl 0
 trap 'tmp_entries >$OUT/tmp.after' EXIT
 )SH";
 
-const std::string kEquals(58, '=');
-
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // The Update log NAME of a run, working-file names with their random part as XXXXXX.
@@ -88,9 +86,8 @@ printf 'a\n%%%%PLIX_VERSION_2.0\n' | put /opt/zed/nonew/root/plixConfig
   for (std::sregex_iterator m(asked.begin(), asked.end(), question), end; m != end; ++m) order.push_back((*m)[1]);
   ASSERT_EQ(order.size(), 3u) << asked;
   for (const std::string& q : order) {
-    const bool done = q == order[1];
-    EXPECT_EQ(r.upperFile("/etc/cups/" + q + ".ppd.rpmsave"), done ? before(q) : "") << q;
-    EXPECT_TRUE(done || !r.changed("/etc/cups/ppd/" + q + ".ppd")) << q;
+    EXPECT_EQ(r.upperFile("/etc/cups/" + q + ".ppd.rpmsave"), q == order[1] ? before(q) : "") << q;
+    EXPECT_EQ(r.changed("/etc/cups/ppd/" + q + ".ppd"), q == order[1]) << q;
   }
   EXPECT_EQ(r.out("calls.log") + r.out("tmp.after"), "");
 
@@ -98,17 +95,15 @@ printf 'a\n%%%%PLIX_VERSION_2.0\n' | put /opt/zed/nonew/root/plixConfig
   r = box.run(kPrelude + "small_tmp 16k || exit 4\nprintf 'a\\n' | child a STEPWISE=1");
   ASSERT_EQ(r.status, 0) << r.error;
   std::string log = logOf(r, "a.ulog");
-  asked = r.out("a.out");
-  EXPECT_EQ(std::distance(std::sregex_iterator(asked.begin(), asked.end(), question), {}), 1) << asked;
+  EXPECT_EQ(r.out("a.out").rfind("M\366chten Sie Drucker: "), 0u) << r.out("a.out");
   EXPECT_FALSE(r.out("calls.log").empty());
-  // No new PPD: saved all the same, PPD unchanged, configuration still updated.
-  EXPECT_FALSE(r.changed("/etc/cups/ppd/nonew.ppd"));
+  // No new PPD: saved all the same, PPD unchanged (below), configuration still updated.
   EXPECT_EQ(r.upperFile("/etc/cups/nonew.ppd.rpmsave"), before("nonew"));
   EXPECT_EQ(r.upperFile("/opt/zed/nonew/root/plixConfig"), "a\n%%PLIX_VERSION_2.0\n");
   EXPECT_TRUE(has(log, "/opt/zed/ppd\nPPD NICHT GEFUNDEN!\nKopieren  nach /etc/cups/ppd/nonew.ppd: Resultat=256\n"
                        "processPrinterConfig(nonew): updated.\n")) << log;
   // /tmp is full while laser's new PPD is written: it keeps its PPD. No configuration file: no line.
-  EXPECT_FALSE(r.changed("/etc/cups/ppd/laser.ppd"));
+  EXPECT_FALSE(r.changed("/etc/cups/ppd/laser.ppd") || r.changed("/etc/cups/ppd/nonew.ppd"));
   EXPECT_TRUE(has(log, "Problem Schreiben: /tmp/zanotXXXXXX f\374r Drucker laser!\n"
                        "Kopieren  nach /etc/cups/ppd/laser.ppd: Resultat=256\n")) << log;
   EXPECT_FALSE(has(log, "processPrinterConfig(laser)"));
@@ -139,8 +134,7 @@ cmp $C /root/cfg >$OUT/cfg.cmp 2>&1; for f in /tmp/ZAN*; do cp "$f" $OUT/kept; p
                        "alte PPD /etc/cups/ppd/color.ppd bleibt unver\344ndert.\n"));
   // The configuration file stays; the working copy that holds the new text is kept and named.
   EXPECT_EQ(r.out("cfg.cmp"), "");
-  EXPECT_EQ(r.out("kept").size(), 4097u);
-  EXPECT_TRUE(r.out("kept").ends_with("\n%%PLIX_VERSION_3.0\n")) << r.out("kept");
+  EXPECT_EQ(r.out("kept"), r.upperFile("/root/cfg").replace(4093, 3, "3.0\n"));
   EXPECT_TRUE(has(log, "processPrinterConfig(color): Kopieren nach /opt/zed/color/root/plixConfig fehlgeschlagen, "
                        "Inhalt bleibt in " + r.out("keptname") + ".\n")) << log;
   EXPECT_FALSE(has(log, "processPrinterConfig(color): updated."));
@@ -181,20 +175,17 @@ for f in $BUILD/tests/real-ppds/*.ppd; do
   # not PageRegion and ManualFeed, which marking PageSize and InputSlot sets.
   lpoptions -p real$i -l | awk -v seed=$i 'BEGIN { srand(seed) } { k = $0; sub(/[\/:].*/, "", k)
     n = split(substr($0, index($0, ": ") + 2), c, " "); p = c[1 + int(rand() * n)]
-    if (n > 1 && p !~ /^(\*|Custom)/ && k !~ /^(PageRegion|ManualFeed)$/) print "-o " k "=" p }' >$OUT/c$i.out
-  lpadmin -p real$i $(cat $OUT/c$i.out) || exit 6
+    if (n > 1 && p !~ /^(\*|Custom)/ && k !~ /^(PageRegion|ManualFeed)$/) print "-o " k "=" p }' >/root/c$i
+  lpadmin -p real$i $(cat /root/c$i) || exit 6
   i=$((i + 1))
 done
-[ $i = 6 ] && mkdir $OUT/b && cp -a /etc/cups/ppd/. $OUT/b/ || exit 7
-run_setup install
+# Six queues, and over 60 choices set on them.
+[ $i = 6 ] && [ $(cat /root/c? | wc -l) -gt 60 ] && mkdir $OUT/b && cp -a /etc/cups/ppd/. $OUT/b/ || exit 7
+run_setup install && [ $(cat $OUT/install.status) = 0 ] || exit 8
 cp /var/log/Plix4.0_CarryOver $OUT/report; stat -c %a /var/log/Plix4.0_CarryOver >$OUT/report.mode
 )SH");
   ASSERT_EQ(r.status, 0) << r.error << r.out("install.stderr");
-  ASSERT_EQ(r.out("install.status"), "0\n");
   std::string log = logOf(r, "install.log"), report = r.out("report");
-  auto before = [&](const std::string& q) { return r.out("b/" + q + ".ppd"); };
-  auto now = [&](const std::string& q) { return r.upperFile("/etc/cups/ppd/" + q + ".ppd"); };
-  auto saved = [&](const std::string& q) { return r.upperFile("/etc/cups/" + q + ".ppd.rpmsave"); };
 
   // The copy CUPS kept beside the queue's PPD saved apart, its configuration updated.
   EXPECT_EQ(r.upperFile("/etc/cups/office.ppd.O.rpmsave"), r.out("b/office.ppd.O"));
@@ -203,7 +194,7 @@ cp /var/log/Plix4.0_CarryOver $OUT/report; stat -c %a /var/log/Plix4.0_CarryOver
   // That queue's upgrade, line by line.
   std::smatch dir;
   ASSERT_TRUE(std::regex_search(log, dir, std::regex("PPD = (.*)/Orvex_LaserPro_4200_PS.ppd.\n"))) << log;
-  const std::string block = kEquals + "\n"
+  const std::string equals(58, '='), block = equals + "\n"
                             "Drucker = office mit PPD=/etc/cups/ppd/office.ppd\n"
                             "Speichern /etc/cups/ppd/office.ppd nach /etc/cups/office.ppd.rpmsave: Resultat=0\n"
                             "Bearbeitung Orvex PPD Dateie f\374r Drucker: office.\n"
@@ -217,15 +208,15 @@ cp /var/log/Plix4.0_CarryOver $OUT/report; stat -c %a /var/log/Plix4.0_CarryOver
                             "Neue PPD f\374r Drucker office in: /tmp/zanotXXXXXX.\n"
                             "Kopieren /tmp/zanotXXXXXX nach /etc/cups/ppd/office.ppd: Resultat=0\n"
                             "processPrinterConfig(office): updated.\n";
-  EXPECT_TRUE(has(log, block + kEquals) || has(log, block + "CUPS restart")) << log;
+  EXPECT_TRUE(has(log, block + equals) || has(log, block + "CUPS restart")) << log;
 
   // Hostile and long names: upgraded and saved like any queue, no command ran, no link
   // written through; no configuration of another queue, or above /opt/zed, touched.
   const std::string q127(127, 'q');
   for (const std::string q : {"office", "a;touch${IFS}pwned1", "b`touch${IFS}pwned2`", "c$(touch${IFS}pwned3)",
                               "d|touch${IFS}pwned4", "x;cd;touch pwned5", q127.c_str()}) {
-    EXPECT_TRUE(has(now(q), "*% Plix 4.0 printer description")) << q;
-    EXPECT_EQ(saved(q), before(q)) << q;
+    EXPECT_TRUE(has(r.upperFile("/etc/cups/ppd/" + q + ".ppd"), "*% Plix 4.0 printer description")) << q;
+    EXPECT_EQ(r.upperFile("/etc/cups/" + q + ".ppd.rpmsave"), r.out("b/" + q + ".ppd")) << q;
   }
   for (const std::string& path : r.listing()) EXPECT_FALSE(has(path, "/pwned")) << path;
   EXPECT_EQ(r.upperFile("/etc/victim"), "victim\n");
@@ -235,17 +226,15 @@ cp /var/log/Plix4.0_CarryOver $OUT/report; stat -c %a /var/log/Plix4.0_CarryOver
     EXPECT_EQ(r.upperFile(d + "/plixConfig"), "%%PLIX_VERSION_1.0\n") << d;
 
   // The other maker's queue stays as it was.
-  EXPECT_EQ(now("acme"), before("acme"));
-  EXPECT_EQ(saved("acme"), "");
+  EXPECT_EQ(r.upperFile("/etc/cups/ppd/acme.ppd"), r.out("b/acme.ppd"));
+  EXPECT_FALSE(r.changed("/etc/cups/acme.ppd.rpmsave"));
   EXPECT_FALSE(has(log, "Drucker = acme"));
 
   // The product queue and the real PPDs: every chosen default is in effect (the new PPD offers them all) and is
   // reported so; no option names a choice it does not offer.
   EXPECT_EQ(r.out("report.mode"), "644\n");
   EXPECT_TRUE(has(report, "\tmismatch=0\tnot-upgraded=0\n")) << report;
-  size_t chosen = 0;
-  for (int i = -1; i < 6; ++i) {
-    std::string q = i < 0 ? "office" : "real" + std::to_string(i);
+  for (const std::string q : {"office", "real0", "real1", "real2", "real3", "real4", "real5"}) {
     std::vector<OldDefault> old;
     ASSERT_TRUE(readOldDefaults(r.dir + "/out/b/" + q + ".ppd", &old)) << q;
     ppd_file_t* ppd = ppdOpenFile(r.upperPath("/etc/cups/ppd/" + q + ".ppd").c_str());
@@ -262,10 +251,7 @@ cp /var/log/Plix4.0_CarryOver $OUT/report; stat -c %a /var/log/Plix4.0_CarryOver
     for (ppd_option_t* o = ppdFirstOption(ppd); o != nullptr; o = ppdNextOption(ppd))
       EXPECT_TRUE(!o->defchoice[0] || ppdFindChoice(o, o->defchoice)) << q << " " << o->keyword << "=" << o->defchoice;
     ppdClose(ppd);
-    std::string options = r.out("c" + std::to_string(i) + ".out");
-    chosen += std::count(options.begin(), options.end(), '\n');
   }
-  EXPECT_GT(chosen, 60u);
 }
 
 }  // namespace
