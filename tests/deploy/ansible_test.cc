@@ -18,25 +18,17 @@ namespace {
 const std::string kPlaybook = R"(
 export ANSIBLE_HOME=/tmp/ansible ANSIBLE_LOCAL_TEMP=/tmp/ansible/local ANSIBLE_REMOTE_TEMP=/tmp/ansible/remote
 export ANSIBLE_NOCOLOR=1 PYTHONDONTWRITEBYTECODE=1
-play() {  # play NAME [ARGS...]
+play() {  # play NAME [ARGS...]: its exit status and the changed and failed counts of its recap in NAME.status
   local name=$1; shift
   ansible-playbook -i 'localhost,' -c local "$SRC/deploy/ansible/site.yml" \
     -e plix_tarball="$BUILD/product/plix-4.0-8.tar.gz" -e plix_reports="$OUT/reports" "$@" >$OUT/$name.txt 2>&1
-  echo $? >$OUT/$name.status
+  echo $? $(grep -oE 'changed=[0-9]+ +unreachable=0 +failed=[0-9]+' $OUT/$name.txt) >$OUT/$name.status
 }
 start_cupsd || exit 1
 tmp_entries >$OUT/tmp.before
 trap 'tmp_entries | grep -vx ansible >$OUT/tmp.after' EXIT
 run_setup removal -d -n
 )";
-
-// The counts of changed and failed tasks in the play recap's "localhost : ok=.." line.
-std::string recap(const SandboxResult& r, const std::string& name) {
-  std::smatch m;
-  static const std::regex line("localhost +: ok=\\d+ +(changed=\\d+) +unreachable=0 +(failed=\\d+)");
-  const std::string output = r.out(name + ".txt");
-  return r.out(name + ".status") + (std::regex_search(output, m, line) ? m[1].str() + " " + m[2].str() : output);
-}
 
 // Nothing in the upper layer beyond what the running scheduler itself writes (its state,
 // cache and logs), and no scratch file left.
@@ -64,7 +56,7 @@ lpadmin -p Lab -E -v file:/dev/null -P "$2" 2>/dev/null && lpadmin -p Lab -o Pag
   // A new installation previewed.
   SandboxResult check = box.run(kPlaybook + "play check --check\n");
   changedNothing(check);
-  EXPECT_EQ(recap(check, "check"), "0\nchanged=1 failed=0");
+  EXPECT_EQ(check.out("check.status"), "0 changed=1 unreachable=0 failed=0\n") << check.out("check.txt");
   const std::string shown = check.out("reports/localhost/preview.txt");
   for (const char* line : {"\nInstallation: new, into /opt/zed\n", "\nProduct files: 10 to copy, 0 already in place\n",
                            "\nChanges: new installation, 10 files, ", "\nQueue Office (/etc/cups/ppd/Office.ppd): new PPD "})
@@ -81,10 +73,9 @@ sed -i 's/^%%ZANBLOCK_PRINTERS_BEGIN$/&\nOffice\nLab/' /opt/zed/plixInfo4.0
 mkdir -p /opt/zed/Office/root
 )");
   ASSERT_EQ(real.status, 0) << real.error;
-  EXPECT_EQ(recap(real, "real"), "0\nchanged=2 failed=0");
+  EXPECT_EQ(real.out("real.status"), "0 changed=2 unreachable=0 failed=0\n") << real.out("real.txt");
   const std::string report = real.out("reports/localhost/Plix4.0_CarryOver");
   EXPECT_EQ(report, real.upperFile("/var/log/Plix4.0_CarryOver"));
-  EXPECT_TRUE(report.starts_with("queue\toption\told\tnow\toutcome\n")) << report;
   EXPECT_NE(report.find("\nOffice\tDuplex\tDuplexNoTumble\tDuplexNoTumble\tcarried\n"), std::string::npos) << report;
   EXPECT_NE(shown.find("\n" + report), std::string::npos) << shown;
   EXPECT_EQ(real.out("reports/localhost/Plix4.0_UpdateLog"), real.upperFile("/var/log/Plix4.0_UpdateLog"));
@@ -94,7 +85,7 @@ mkdir -p /opt/zed/Office/root
   // and the removal is listed.
   SandboxResult again = box.run(kPlaybook + "cp -a /root/reports $OUT/ && play again\n");
   changedNothing(again);
-  EXPECT_EQ(recap(again, "again"), "0\nchanged=0 failed=0");
+  EXPECT_EQ(again.out("again.status"), "0 changed=0 unreachable=0 failed=0\n") << again.out("again.txt");
   const std::string second = again.out("reports/localhost/preview.txt") + again.out("removal.stdout");
   for (const char* lines : {"\nInstallation: upgrade of kind 2 (plixInfo4.0) in /opt/zed\n",
                             "\nProduct files: 0 to copy, 10 already in place\n", "\nChanges: none\n",
