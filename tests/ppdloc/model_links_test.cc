@@ -27,22 +27,25 @@ SANDBOX_CASE(settle_ppd_dir) {
   int count = -1;
   scanModelLinks(&count);
   choosePpdInstallDir(settings.existingPpdDir, count);
-  fprintf(out, "count=%d\ninstall=%s\n", count, settings.ppdInstallDir.c_str());
+  fprintf(out, "count=%d\n", count);
 }
 
-SANDBOX_CASE(make_link) { fprintf(out, "result=%d\n", makeLink(getenv("PLIX_TARGET"), getenv("PLIX_LINK"))); }
+// makeLink without a target, then onto a path taken: 1 when both refuse (-1).
+SANDBOX_CASE(make_link) {
+  fprintf(out, "%d\n", makeLink("/srv/none", "/srv/x") == -1 && makeLink("/srv/c", "/etc/passwd") == -1);
+}
 
 const std::string kModel = "/usr/share/cups/model", kPpd = "/usr/share/ppd";
 
 std::string created(const std::string& dir) {
   return "Erstelltes Verzeichnis: '" + dir + "'.\n\304ndere Ausf\374hrungsrechte von '" + dir + "' zu  00755.\n";
 }
-// Made when the decision is settled, which then logs the directory once more.
-std::string made(const std::string& dir) { return created(dir) + "Erstelltes Verzeichnis: '" + dir + "'.\n"; }
+std::string installed(const std::string& dir) { return "PPD-Installationsverzeichnis: " + dir + "\n"; }
+// Settled as the directory and made, which then logs the directory once more.
+std::string made(const std::string& d) { return installed(d) + created(d) + "Erstelltes Verzeichnis: '" + d + "'.\n"; }
 std::string linked(const std::string& link, const std::string& to) {
   return "Verkn\374pfung 1: " + link + " mit " + to + " verkn\374pft.\n";
 }
-std::string installed(const std::string& dir) { return "PPD-Installationsverzeichnis: " + dir + "\n"; }
 
 TEST(ModelDirectoryLinks, HostsOneAfterTheOtherSettleTheirPpdDirectory) {
   Sandbox box;
@@ -62,9 +65,7 @@ mkdir /srv/c && ln -s /srv/c /usr/share/cups/model/custom-$(printf %240s | tr ' 
 ln -s /srv/$(printf %300s | tr ' ' y) /usr/share/cups/model/custom-long-target
 ln -s /srv/c /usr/share/cups/model/custom-short
 settle custom 1200
-touch /srv/taken
-run_case ppdloc_tests make_link no_target PLIX_TARGET=/srv/none PLIX_LINK=/srv/x
-run_case ppdloc_tests make_link taken PLIX_TARGET=/srv/custom1 PLIX_LINK=/srv/taken
+run_case ppdloc_tests make_link links
 # Older CUPS, /usr/share/ppd a link to a tree: the directory is made there and linked into
 # the model directory as "zed"; the next run finds it through the link and reuses it.
 fresh; mkdir /usr/share/cups/model /srv/ppdtree && ln -s /srv/ppdtree /usr/share/ppd
@@ -76,38 +77,35 @@ fresh; touch /usr/share/cups/model && mkdir -p /usr/share/ppd/openprinting
 settle new 2200
 )");
   ASSERT_EQ(r.status, 0) << r.error;
-  auto settled = [&](const std::string& name, int count, const std::string& dir, const std::string& log) {
-    EXPECT_EQ(r.out(name + ".out"), "count=" + std::to_string(count) + "\ninstall=" + dir + "\n");
-    std::string all = r.out(name + ".log");  // after the survey's lines
-    EXPECT_EQ(all.substr(all.find("----\n") + 5), log) << name;
+  // A host's count of recorded links, then its log after the survey's lines.
+  auto settled = [&](const std::string& name) {
+    const std::string log = r.out(name + ".log");
+    return r.out(name + ".out") + log.substr(log.find("----\n") + 5);
   };
-  // The order of the entries is the directory's own: the lines are matched one by one.
-  const std::string log = r.out("nine.log");
+  // The order of the entries is the directory's own: the link lines are matched one by one,
+  // and the first recorded link gives the directory.
+  std::string nineLog = settled("nine"), numbers;
   std::regex line("Verkn\374pfung ([0-9]): /usr/share/cups/model/custom-ppd([1-9]) mit /srv/custom\\2 verkn\374pft\\.\n");
-  std::string numbers;
-  for (std::sregex_iterator m(log.begin(), log.end(), line), end; m != end; ++m) numbers += (*m)[1].str();
-  EXPECT_EQ(numbers, "12345678") << log;
-  // The first recorded link gives the directory.
-  const std::string nine = "/srv/custom" + log.substr(log.find("custom-ppd") + 10, 1) + "/zed";
-  EXPECT_EQ(r.out("nine.out"), "count=8\ninstall=" + nine + "\n");
-  const std::string custom = "/srv/c/zed";
-  settled("custom", 1, custom, linked(kModel + "/custom-short", "/srv/c") + installed(custom) + made(custom));
-  EXPECT_EQ(r.out("no_target.out") + r.out("no_target.log") + r.out("taken.out") + r.out("taken.log"),
-            "result=-1\nNo file: /srv/none\nresult=-1\nDatei: /srv/taken existiert schon. Nicht als Link kreiert!\n");
-  EXPECT_TRUE(r.upperFile("/srv/taken").empty() && !r.changed("/srv/x"));
+  for (std::sregex_iterator m(nineLog.begin(), nineLog.end(), line), end; m != end; ++m) numbers += (*m)[1].str();
+  const std::string nine = "/srv/custom" + nineLog.substr(nineLog.find("custom-ppd") + 10, 1) + "/zed";
+  EXPECT_EQ(numbers + std::regex_replace(nineLog, line, ""), "12345678count=8\n" + made(nine));
+  const std::string custom = "/srv/c/zed", zed = kPpd + "/zed", open = kPpd + "/openprinting/zed";
+  EXPECT_EQ(settled("custom"), "count=1\n" + linked(kModel + "/custom-short", "/srv/c") + made(custom));
+  EXPECT_EQ(r.out("links.out") + r.out("links.log"),
+            "1\nNo file: /srv/none\nDatei: /etc/passwd existiert schon. Nicht als Link kreiert!\n");
+  EXPECT_TRUE(!r.changed("/etc/passwd") && !r.changed("/srv/x"));
 
-  const std::string noLinks = "Keine bekannten Verkn\374pfungen in cups-Modell-Verzeichnis: ", zed = kPpd + "/zed";
-  settled("link", 0, zed, noLinks + kModel + "\n" + installed(zed) + created(zed) + linked(kModel + "/zed", zed));
-  settled("reuse", 1, zed,
-          linked(kModel + "/zed", zed) + installed(zed) + "Benutzung alte Plix PPD Verzeichnis: \"" + zed + "\".\n");
+  const std::string noLinks = "count=0\nKeine bekannten Verkn\374pfungen in cups-Modell-Verzeichnis: ";
+  EXPECT_EQ(settled("link"), noLinks + kModel + "\n" + installed(zed) + created(zed) + linked(kModel + "/zed", zed));
+  EXPECT_EQ(settled("reuse"), "count=1\n" + linked(kModel + "/zed", zed) + installed(zed) +
+                                  "Benutzung alte Plix PPD Verzeichnis: \"" + zed + "\".\n");
   EXPECT_EQ(r.out("reuse.log").substr(0, r.out("reuse.log").find("----\n")),
             "=======================================\nPPD-System-Speicherorte:\n"
             "CUPS-Modell-Verzeichnis: /usr/share/cups/model\nFoomatic-Verzeichnis: ???\nOrvex-Verzeichnis   : ???\n"
             "Ben.def. ppd-Verzeichnis: ???\nFreigegebenes ppd-Verzeichnis: /usr/share/ppd\n"
             "ppd-Systemverzeichnis: /usr/share/ppd\n"
             "Bestehendes Plix PPD Verzeichnis gefunden: \"/usr/share/ppd/zed\".\n");
-  const std::string open = kPpd + "/openprinting/zed";
-  settled("new", 0, open, noLinks + kPpd + "\n" + installed(open) + made(open));
+  EXPECT_EQ(settled("new"), noLinks + kPpd + "\n" + made(open));
   // The directories made, in the upper layer with mode 0755 despite the umask (a link would show 0777).
   for (const std::string& dir : {nine, custom, std::string("/srv/ppdtree/zed"), open})
     EXPECT_EQ(std::filesystem::symlink_status(r.upperPath(dir)).permissions(), std::filesystem::perms(0755)) << dir;
