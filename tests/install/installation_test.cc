@@ -1,8 +1,8 @@
-// Whole runs of setup in the sandbox, as root on a CUPS host (a real cupsd): a new
-// installation from the package tarball and its own upgrade from the installed tree, the
-// upgrade from the earlier release with the product's PPDs and filter in the scheduler,
-// an installation directory with a blank and its uninstall script, and the destination
-// forms of the copy loop.
+// Whole runs of setup in one sandbox, as root on a CUPS host (a real cupsd): a new
+// installation from the package tarball and its own upgrade from the installed tree, an
+// installation directory with a blank and its uninstall script, the upgrade from the
+// earlier release with the product's PPDs and filter in the scheduler, and the
+// destination forms of the copy loop.
 #include <string>
 
 #include <gtest/gtest.h>
@@ -12,8 +12,6 @@
 namespace {
 
 const auto npos = std::string::npos;
-// "MODE UID:GID PATH" (with "-> TARGET" for a link) for each path the script names.
-const char* const kModes = "stat -c '%04a %u:%g %N' \"$@\" | tr -d \\'\n";
 
 // Log lines of the copy loop and of the steps before it.
 std::string chmodded(std::string path, std::string mode) { return "\304ndere Ausf\374hrungsrechte von '" + path + "' zu  00" + mode + ".\n"; }
@@ -31,18 +29,77 @@ std::string foundOptZed(int mode, int printers) {
          "Anzahl der gefundenen Plix-Drucker: " + std::to_string(printers) + ".\n";
 }
 
-// With SELinux on (recording stand-ins): the new installation has no policy module yet,
-// its upgrade loads it (an uninstallation never does: see the uninstall tests).
-TEST(Installation, NewFromTheTarballThenItsOwnUpgradeFromTheInstalledTree) {
+// Expects `text` in the file `name` of $OUT.
+void expectIn(const SandboxResult& r, const std::string& name, const std::string& text) {
+  EXPECT_NE(r.out(name).find(text), npos) << "missing in " << name << ":\n" << text << "\n---\n" << r.out(name);
+}
+
+// One sandbox and one cupsd; each world starts with no installation unless it makes one
+// (`clean` takes away what a world installed, never what the host had).
+TEST(Installation, NewAndItsOwnUpgradeABlankInTheInstallDirTheEarlierReleaseAndTheDestinationForms) {
   Sandbox box;
-  SandboxResult r = box.run(std::string("modes() {\n") + kModes + R"(}
+  SandboxResult r = box.run(R"(
+# modes PATH...: "MODE UID:GID PATH" (with "-> TARGET" for a link) for each.
+modes() { stat -c '%04a %u:%g %N' "$@" | tr -d \'; }
+clean() { rm -rf /opt/zed /usr/share/ppd/zed /usr/bin/zangsfilter /var/tmp/PlixPPDFiles4.0-8.tar; }
 start_cupsd || exit 3
 rm -f /usr/bin/chcon
+# With SELinux on (recording stand-ins): the new installation from the package tarball
+# has no policy module yet, its upgrade from the installed tree loads it (an
+# uninstallation never does: see the uninstall tests). No PPD archive for a new one.
 for tool in chcon selinuxenabled semodule; do fake_command /usr/sbin/$tool 0; done
 mkdir -p /srv/pkg && tar xzf $BUILD/product/plix-4.0-8.tar.gz -C /srv/pkg || exit 4
 SETUP_CWD=/srv/pkg/plix run_setup new
-rm -rf /srv/pkg
+rm -rf /srv/pkg && mv $OUT/calls.log $OUT/new.calls
 modes $(find /opt/zed /usr/share/ppd/zed /usr/bin/zangsfilter | sort) >$OUT/modes
+P=Orvex_OfficeLine_2600_PXL.ppd.gz && cmp /usr/share/ppd/zed/$P $PRODUCT/ppd/$P >>$OUT/modes 2>&1
+[ -e /var/tmp/PlixPPDFiles4.0-8.tar ] && echo archived >>$OUT/modes
+sed -i 's/^Default$/Default\noffice/' /opt/zed/plixInfo4.0
+cp /opt/zed/plixInfo4.0 $OUT/info.before
+mkdir -p /opt/zed/ppd && echo extra >/opt/zed/ppd/extra.ppd
+printf '%s\n' 'bin/zannc ./bin 00755' 'ppd/extra.ppd ? 00644' 'etc/plix.pp /srv/after 00600' @@NULL | put /opt/zed/etc/PLIXINST.CONF
+SETUP_CWD=/opt/zed run_setup own && cp /opt/zed/plixInfo4.0 $OUT/info.after
+cat /usr/share/ppd/zed/extra.ppd >$OUT/own.modes && modes /srv/after /srv/after/plix.pp >>$OUT/own.modes
+rm -r /usr/sbin/chcon /usr/sbin/selinuxenabled /usr/sbin/semodule /srv/after && clean
+
+# A blank in the installation directory; a sibling /srv/plix survives its uninstall script.
+for f in bin etc; do put /srv/plix/$f/keep <<<keep; done
+run_setup blank -u '/srv/plix test'
+ls -A '/srv/plix test' '/srv/plix test/bin' >$OUT/installed 2>&1
+readlink /usr/bin/zangsfilter >$OUT/link
+printf 'ja\n' | sh '/srv/plix test/etc/UNINSTALLPLIX' >$OUT/script 2>$OUT/script.err
+ls -A /srv /srv/plix/bin /srv/plix/etc >$OUT/left 2>&1
+clean
+
+# An installation of the earlier release, with its information file and old PPDs.
+mkdir -p /opt/zed/bin /opt/zed/etc /usr/share/ppd/zed
+cp $SRC/product/ppd-old/*.ppd /usr/share/ppd/zed/
+printf '%s\n' '#' '# Plix 2.0 Information File' '#' %%ZANBLOCK_GENERAL_BEGIN 'USRDIR          /opt/zed' \
+  %%ZANBLOCK_GENERAL_END %%ZANBLOCK_PRINTERS_BEGIN office %%ZANBLOCK_PRINTERS_END %%ZANEND >/opt/zed/plixInfo2.0
+run_setup upgrade
+tar tf /var/tmp/PlixPPDFiles4.0-8.tar >$OUT/archive 2>&1
+cat /opt/zed/plixInfo4.0 >$OUT/info.upgraded && sed -n 2p /opt/zed/plixInfo2.0 >>$OUT/info.upgraded
+P=Orvex_LaserPro_4200_PS.ppd && cmp /usr/share/ppd/zed/$P $PRODUCT/ppd/$P >>$OUT/info.upgraded 2>&1
+# The real scheduler takes every PPD of the product; the installed filter passes a job
+# through, from a file or from standard input, and refuses too few arguments.
+for f in $PRODUCT/ppd/*; do q=${f##*/}; lpadmin -p ${q%%.*} -E -v socket://127.0.0.1:9100 -P "$f" 2>&1 | grep -v deprecated; done >$OUT/lpadmin
+LC_ALL=C lpstat -p | cut -d' ' -f1,2 | sort >>$OUT/lpadmin
+printf '%%!PS\nshowpage\n' >/tmp/job.ps
+{ zangsfilter 1 root title 1 '' /tmp/job.ps; zangsfilter 1 root title 1 '' </tmp/job.ps; zangsfilter 1; echo $?; } >$OUT/filtered 2>/dev/null
+clean
+
+# A product of the test's own, with no PPD directory on the host, and a link planted
+# at the name its "?" item gets in /tmp.
+rm -rf /usr/share/cups/model /usr/share/ppd
+mkdir -p /srv/prod/bin /srv/prod/etc && cp $SETUP /srv/prod/bin/setup && for f in nc ab x mode0.txt etc/dot1.txt etc/dot2.txt etc/far.txt etc/q.txt etc/v.txt; do echo $f >/srv/prod/$f; done
+chmod 0600 /srv/prod/mode0.txt
+put /etc/victim 0600 <<<victim && ln -s /etc/victim /tmp/v.txt
+printf '%s\n' 'etc/dot1.txt . 00640' 'mode0.txt ./data' 'etc/dot2.txt . 00640' 'nc /srv/abs 00755' 'ab ./bin' \
+  'x /srv/abs' 'etc/far.txt /x' 'etc/far.txt plainrel' 'etc/far.txt ./' 'etc/far.txt ?x' etc/far.txt \
+  'etc/q.txt ? 00600' 'etc/v.txt ? 00644' @@NULL | put /srv/prod/etc/PLIXINST.CONF
+SETUP_CWD=/srv/prod run_setup forms
+modes $(find /opt/zed/data /opt/zed/etc/dot* /srv/abs /opt/zed/bin | sort) /tmp/q.txt /etc/victim >$OUT/forms.modes
+cat /tmp/q.txt /etc/victim >>$OUT/forms.modes
 )");
   ASSERT_EQ(r.status, 0) << r.error;
   EXPECT_EQ(r.out("new.status"), "0\n");
@@ -56,10 +113,6 @@ modes $(find /opt/zed /usr/share/ppd/zed /usr/bin/zangsfilter | sort) >$OUT/mode
             "0644 0:0 /usr/share/ppd/zed/Orvex_LaserPro_4200_PCL.ppd\n"
             "0644 0:0 /usr/share/ppd/zed/Orvex_LaserPro_4200_PS.ppd\n"
             "0644 0:0 /usr/share/ppd/zed/Orvex_OfficeLine_2600_PXL.ppd.gz\n");
-  EXPECT_EQ(r.upperFile("/usr/share/ppd/zed/Orvex_OfficeLine_2600_PXL.ppd.gz"),
-            readFile(builtProduct() + "/ppd/Orvex_OfficeLine_2600_PXL.ppd.gz"));
-  EXPECT_FALSE(r.changed("/var/tmp/PlixPPDFiles4.0-8.tar"));
-  std::string log = r.out("new.log");
   for (std::string anchor :
        {std::string("Neue Installation\nPLIXINST.CONF = /srv/pkg/plix/etc/PLIXINST.CONF.\ncd /srv/pkg/plix.\n"
                     "setup nach RPM in: /srv/pkg/plix.\n"),
@@ -68,105 +121,23 @@ modes $(find /opt/zed /usr/share/ppd/zed /usr/bin/zangsfilter | sort) >$OUT/mode
         "Verkn\374pfung 1: /usr/bin/zangsfilter mit /opt/zed/bin/zangsfilter verkn\374pft.\n" + kChcon +
             "-u system_u /usr/bin/zangsfilter 2>/dev/null\": Resultat: 0\n" + kChcon +
             "-t bin_t /opt/zed/bin/zangsfilter 2>/dev/null\": Resultat: 0\n"})
-    EXPECT_NE(log.find(anchor), npos) << anchor << "\n---\n" << log;
-  EXPECT_NE(r.out("new.stderr").find(".......\nSELinux aktive, aber keine plix.pp Datei gefunden."), npos);
-  EXPECT_EQ(r.out("calls.log").find("semodule"), npos);
+    expectIn(r, "new.log", anchor);
+  expectIn(r, "new.stderr", ".......\nSELinux aktive, aber keine plix.pp Datei gefunden.");
+  EXPECT_EQ(r.out("new.calls").find("semodule"), npos);
 
-  box.keep(r);
-  SandboxResult u = box.run(std::string("modes() {\n") + kModes + R"(}
-start_cupsd || exit 3
-sed -i 's/^Default$/Default\noffice/' /opt/zed/plixInfo4.0
-cp /opt/zed/plixInfo4.0 $OUT/info.before
-mkdir -p /opt/zed/ppd && echo extra >/opt/zed/ppd/extra.ppd
-printf '%s\n' 'bin/zannc ./bin 00755' 'ppd/extra.ppd ? 00644' 'etc/plix.pp /srv/after 00600' @@NULL | put /opt/zed/etc/PLIXINST.CONF
-SETUP_CWD=/opt/zed run_setup own && cp /opt/zed/plixInfo4.0 $OUT/info.after
-modes /srv/after /srv/after/plix.pp >$OUT/modes
-)");
-  ASSERT_EQ(u.status, 0) << u.error;
   // The upgrade of its own keeps the information file; from the installed tree nothing is
   // copied before the first "?" item; the filter link is there, so it is not made again.
-  EXPECT_EQ(u.out("own.status") + u.out("info.after"), "0\n" + u.out("info.before"));
-  EXPECT_NE(u.out("info.after").find("\nDefault\noffice\n"), npos);
-  log = u.out("own.log");
-  EXPECT_NE(log.find(foundOptZed(2, 2) + "PLIXINST.CONF = /opt/zed/etc/PLIXINST.CONF.\ncd /opt/zed.\n" + kChcon +
-                "-R -u system_u /opt/zed/bin 2>/dev/null\": Resultat: 0\n" + kPrepared +
-                "Erstellen der Konfigurationsdatei \374berspringen: '/opt/zed/plixInfo3.0'. \n" + kScripts +
-                copyLoop(3) + copied("ppd/", "extra.ppd", "/usr/share/ppd/zed", "644")), npos) << log;
-  EXPECT_EQ(log.find("Verkn\374pfung 1:"), npos);
-  EXPECT_EQ(u.upperFile("/usr/share/ppd/zed/extra.ppd") + u.out("modes"),
-            "extra\n0755 0:0 /srv/after\n0600 0:0 /srv/after/plix.pp\n");
-  EXPECT_NE(u.out("calls.log").find("/usr/sbin/semodule -i /opt/zed/etc/plix.pp\n"), npos) << u.out("calls.log");
-  EXPECT_EQ(u.out("own.stderr").find("plix.pp Datei"), npos);
-}
+  EXPECT_EQ(r.out("own.status") + r.out("info.after"), "0\n" + r.out("info.before"));
+  EXPECT_NE(r.out("info.after").find("\nDefault\noffice\n"), npos);
+  expectIn(r, "own.log", foundOptZed(2, 2) + "PLIXINST.CONF = /opt/zed/etc/PLIXINST.CONF.\ncd /opt/zed.\n" + kChcon +
+                             "-R -u system_u /opt/zed/bin 2>/dev/null\": Resultat: 0\n" + kPrepared +
+                             "Erstellen der Konfigurationsdatei \374berspringen: '/opt/zed/plixInfo3.0'. \n" + kScripts +
+                             copyLoop(3) + copied("ppd/", "extra.ppd", "/usr/share/ppd/zed", "644"));
+  EXPECT_EQ(r.out("own.log").find("Verkn\374pfung 1:"), npos);
+  EXPECT_EQ(r.out("own.modes"), "extra\n0755 0:0 /srv/after\n0600 0:0 /srv/after/plix.pp\n");
+  expectIn(r, "calls.log", "/usr/sbin/semodule -i /opt/zed/etc/plix.pp\n");
+  EXPECT_EQ(r.out("own.stderr").find("plix.pp Datei"), npos);
 
-TEST(Installation, UpgradeFromTheEarlierReleaseThenThePpdsAndTheFilterInTheScheduler) {
-  Sandbox box;
-  SandboxResult r = box.run(R"(
-start_cupsd || exit 3
-rm -f /usr/bin/chcon
-# An installation of the earlier release, with its information file and old PPDs.
-mkdir -p /opt/zed/bin /opt/zed/etc /usr/share/ppd/zed
-cp $SRC/product/ppd-old/*.ppd /usr/share/ppd/zed/
-printf '%s\n' '#' '# Plix 2.0 Information File' '#' %%ZANBLOCK_GENERAL_BEGIN 'USRDIR          /opt/zed' \
-  %%ZANBLOCK_GENERAL_END %%ZANBLOCK_PRINTERS_BEGIN office %%ZANBLOCK_PRINTERS_END %%ZANEND >/opt/zed/plixInfo2.0
-run_setup upgrade
-tar tf /var/tmp/PlixPPDFiles4.0-8.tar >$OUT/archive 2>&1
-
-# The real scheduler takes every PPD of the product; the installed filter passes a job
-# through, from a file or from standard input, and refuses too few arguments.
-for f in $PRODUCT/ppd/*; do q=${f##*/}; lpadmin -p ${q%%.*} -E -v socket://127.0.0.1:9100 -P "$f" 2>&1 | grep -v deprecated; done >$OUT/lpadmin
-LC_ALL=C lpstat -p | cut -d' ' -f1,2 | sort >>$OUT/lpadmin
-printf '%%!PS\nshowpage\n' >/tmp/job.ps
-{ zangsfilter 1 root title 1 '' /tmp/job.ps; zangsfilter 1 root title 1 '' </tmp/job.ps; zangsfilter 1; echo $?; } >$OUT/filtered 2>/dev/null
-)");
-  ASSERT_EQ(r.status, 0) << r.error;
-  EXPECT_EQ(r.out("upgrade.status"), "0\n");
-  std::string log = r.out("upgrade.log"), dir = builtProduct();
-  EXPECT_NE(log.find(foundOptZed(1, 1) + "PLIXINST.CONF = " + dir + "/etc/PLIXINST.CONF.\ncd " + dir +
-                ".\nsetup nach RPM in: " + dir + ".\nPPD-Installationsverzeichnis: /usr/share/ppd/zed\n"
-                "Speichern PPD Dateie von: /usr/share/ppd/zed.\nNach: /var/tmp/PlixPPDFiles4.0-8.tar.\n"
-                "Installationsverzeichnis '/opt/zed' OK. \nKopie Datei plixInfo2.0 nach plixInfo3.0.\n"
-                "Kopie von Plix Konfig Datei /opt/zed/plixInfo2.0 nach plixInfo3.0. \n"), npos) << log;
-  EXPECT_EQ(r.out("archive"), "Orvex_ColorPage_7350_PS.ppd\nOrvex_LaserPro_4200_PCL.ppd\n"
-                              "Orvex_LaserPro_4200_PS.ppd\nOrvex_OfficeLine_2600_PXL.ppd\n");
-  EXPECT_EQ(r.upperFile("/opt/zed/plixInfo4.0"),
-            "#\n# Plix 3.0 Information File\n#\n%%ZANBLOCK_GENERAL_BEGIN\nUSRDIR          /opt/zed\n"
-            "%%ZANBLOCK_GENERAL_END\n%%ZANBLOCK_PRINTERS_BEGIN\noffice\n%%ZANBLOCK_PRINTERS_END\n%%ZANEND\n");
-  EXPECT_NE(r.upperFile("/opt/zed/plixInfo2.0").find("# Plix 2.0 Information File\n"), npos);
-  EXPECT_EQ(r.out("lpadmin"), "printer Orvex_ColorPage_7350_PS\nprinter Orvex_LaserPro_4200_PCL\n"
-                              "printer Orvex_LaserPro_4200_PS\nprinter Orvex_OfficeLine_2600_PXL\n");
-  EXPECT_EQ(r.out("filtered"), "%!PS\nshowpage\n%!PS\nshowpage\n1\n");
-  EXPECT_EQ(r.upperFile("/usr/share/ppd/zed/Orvex_LaserPro_4200_PS.ppd"),
-            readFile(dir + "/ppd/Orvex_LaserPro_4200_PS.ppd"));
-}
-
-TEST(Installation, ABlankInTheInstallDirThenTheDestinationForms) {
-  Sandbox box;
-  SandboxResult r = box.run(std::string("modes() {\n") + kModes + R"(}
-start_cupsd || exit 3
-rm -f /usr/bin/chcon
-# A sibling /srv/plix survives the uninstall script of "/srv/plix test".
-for f in bin etc; do put /srv/plix/$f/keep <<<keep; done
-run_setup blank -u '/srv/plix test'
-ls -A '/srv/plix test' '/srv/plix test/bin' >$OUT/installed 2>&1
-readlink /usr/bin/zangsfilter >$OUT/link
-printf 'ja\n' | sh '/srv/plix test/etc/UNINSTALLPLIX' >$OUT/script 2>$OUT/script.err
-ls -A /srv /srv/plix/bin /srv/plix/etc >$OUT/left 2>&1
-
-# A product of the test's own, with no PPD directory on the host, and a link planted
-# at the name its "?" item gets in /tmp.
-rm -rf /usr/share/cups/model /usr/share/ppd
-mkdir -p /srv/prod/bin /srv/prod/etc && cp $SETUP /srv/prod/bin/setup && for f in nc ab x mode0.txt etc/dot1.txt etc/dot2.txt etc/far.txt etc/q.txt etc/v.txt; do echo $f >/srv/prod/$f; done
-chmod 0600 /srv/prod/mode0.txt
-put /etc/victim 0600 <<<victim && ln -s /etc/victim /tmp/v.txt
-printf '%s\n' 'etc/dot1.txt . 00640' 'mode0.txt ./data' 'etc/dot2.txt . 00640' 'nc /srv/abs 00755' 'ab ./bin' \
-  'x /srv/abs' 'etc/far.txt /x' 'etc/far.txt plainrel' 'etc/far.txt ./' 'etc/far.txt ?x' etc/far.txt \
-  'etc/q.txt ? 00600' 'etc/v.txt ? 00644' @@NULL | put /srv/prod/etc/PLIXINST.CONF
-SETUP_CWD=/srv/prod run_setup forms
-modes $(find /opt/zed/data /opt/zed/etc/dot* /srv/abs /opt/zed/bin | sort) /tmp/q.txt /etc/victim >$OUT/modes
-cat /tmp/q.txt /etc/victim >>$OUT/modes
-)");
-  ASSERT_EQ(r.status, 0) << r.error;
   // Every path of the blank installation is one shell word, also in its uninstall script.
   std::string log = r.out("blank.log");
   EXPECT_TRUE(log.find("Kopiere Datei bin/setup zu /srv/plix test/bin. \n") != npos && log.find("FALSCH") == npos) << log;
@@ -176,16 +147,34 @@ cat /tmp/q.txt /etc/victim >>$OUT/modes
             "Deinstallation von 'Plix 4.0-0'\nM\366chten Sie Plix 4.0-0 wirklich deinstallieren? [Nein]? \n");
   EXPECT_EQ(r.out("left"), "/srv:\nplix\n\n/srv/plix/bin:\nkeep\n\n/srv/plix/etc:\nkeep\n");
 
+  // The upgrade from the earlier release archives the old PPDs, copies the information
+  // file and keeps the old one; the product's PPDs replace the old ones byte for byte.
+  EXPECT_EQ(r.out("upgrade.status"), "0\n");
+  std::string dir = builtProduct();
+  expectIn(r, "upgrade.log", foundOptZed(1, 1) + "PLIXINST.CONF = " + dir + "/etc/PLIXINST.CONF.\ncd " + dir +
+                                 ".\nsetup nach RPM in: " + dir + ".\nPPD-Installationsverzeichnis: /usr/share/ppd/zed\n"
+                                 "Speichern PPD Dateie von: /usr/share/ppd/zed.\nNach: /var/tmp/PlixPPDFiles4.0-8.tar.\n"
+                                 "Installationsverzeichnis '/opt/zed' OK. \nKopie Datei plixInfo2.0 nach plixInfo3.0.\n"
+                                 "Kopie von Plix Konfig Datei /opt/zed/plixInfo2.0 nach plixInfo3.0. \n");
+  EXPECT_EQ(r.out("archive"), "Orvex_ColorPage_7350_PS.ppd\nOrvex_LaserPro_4200_PCL.ppd\n"
+                              "Orvex_LaserPro_4200_PS.ppd\nOrvex_OfficeLine_2600_PXL.ppd\n");
+  EXPECT_EQ(r.out("info.upgraded"),
+            "#\n# Plix 3.0 Information File\n#\n%%ZANBLOCK_GENERAL_BEGIN\nUSRDIR          /opt/zed\n"
+            "%%ZANBLOCK_GENERAL_END\n%%ZANBLOCK_PRINTERS_BEGIN\noffice\n%%ZANBLOCK_PRINTERS_END\n%%ZANEND\n"
+            "# Plix 2.0 Information File\n");
+  EXPECT_EQ(r.out("lpadmin"), "printer Orvex_ColorPage_7350_PS\nprinter Orvex_LaserPro_4200_PCL\n"
+                              "printer Orvex_LaserPro_4200_PS\nprinter Orvex_OfficeLine_2600_PXL\n");
+  EXPECT_EQ(r.out("filtered"), "%!PS\nshowpage\n%!PS\nshowpage\n1\n");
+
   // After a directory form, "." items get a directory of their own name; items without a
   // mode keep the product's; unknown forms are passed over; "?" leads to /tmp.
   std::string skipped;
   for (const char* to : {"/x", "plainrel", "./", "?x", ""})
     skipped += "Kopiere Datei etc/far.txt: unbekanntes Ziel '" + std::string(to) + "', \374bersprungen.\n";
-  EXPECT_NE(r.out("forms.log").find(copyLoop(13) + copied("etc/", "dot1.txt", "/opt/zed/etc/dot1.txt", "640")), npos);
-  EXPECT_NE(r.out("forms.log").find(skipped + copied("etc/", "q.txt", "/tmp", "600") +
-                                    "'/tmp/v.txt' ist schon vorhanden und wird weder benutzt noch \374berschrieben.\n"),
-            npos) << r.out("forms.log");
-  EXPECT_EQ(r.out("modes"),
+  expectIn(r, "forms.log", copyLoop(13) + copied("etc/", "dot1.txt", "/opt/zed/etc/dot1.txt", "640"));
+  expectIn(r, "forms.log", skipped + copied("etc/", "q.txt", "/tmp", "600") +
+                               "'/tmp/v.txt' ist schon vorhanden und wird weder benutzt noch \374berschrieben.\n");
+  EXPECT_EQ(r.out("forms.modes"),
             "0755 0:0 /opt/zed/bin\n0755 0:0 /opt/zed/data\n0600 0:0 /opt/zed/data/mode0.txt\n"
             "0644 0:0 /opt/zed/etc/dot1.txt\n0755 0:0 /opt/zed/etc/dot2.txt\n0640 0:0 /opt/zed/etc/dot2.txt/dot2.txt\n"
             "0755 0:0 /srv/abs\n0755 0:0 /srv/abs/nc\n0600 0:0 /tmp/q.txt\n0600 0:0 /etc/victim\netc/q.txt\nvictim\n");
