@@ -34,11 +34,9 @@ run_setup removal -d -n
 // cache and logs), and no scratch file left.
 void changedNothing(const SandboxResult& r) {
   ASSERT_EQ(r.status, 0) << r.error;
-  static const std::regex scheduler(
-      "/var/(cache|spool|log/cups)/.*|/etc/cups/ssl/.*|/(etc/(cups/(ppd/)?)?|var/(log/)?|run/)");
+  const std::regex scheduler("/var/(cache|spool|log/cups)/.*|/etc/cups/ssl/.*|/(etc/(cups/(ppd/)?)?|var/(log/)?|run/)");
   for (const std::string& path : r.listing()) EXPECT_TRUE(std::regex_match(path, scheduler)) << path;
-  EXPECT_EQ(r.out("tmp.after"), r.out("tmp.before"));
-  EXPECT_EQ(r.out("removal.status"), "0\n");
+  EXPECT_EQ(r.out("tmp.after") + r.out("removal.status"), r.out("tmp.before") + "0\n");  // setup -d -n succeeded
 }
 
 TEST(Ansible, CheckChangesNothingThenTheRunUpgradesAsPreviewedThenNothingIsLeftToDo) {
@@ -61,16 +59,14 @@ lpadmin -p Lab -E -v file:/dev/null -P "$2" 2>/dev/null && lpadmin -p Lab -o Pag
   for (const char* line : {"\nInstallation: new, into /opt/zed\n", "\nProduct files: 10 to copy, 0 already in place\n",
                            "\nChanges: new installation, 10 files, ", "\nQueue Office (/etc/cups/ppd/Office.ppd): new PPD "})
     EXPECT_NE(shown.find(line), std::string::npos) << line << shown;
-  EXPECT_EQ(check.out("removal.stdout"),
-            "setup -d -n: what an uninstallation would remove; nothing has been removed.\n"
-            "No installation of Plix found: nothing to remove.\n");
+  EXPECT_EQ(check.out("removal.stdout"), "setup -d -n: what an uninstallation would remove; nothing has been removed.\n"
+                                         "No installation of Plix found: nothing to remove.\n");
 
   // The real run: its report has exactly the rows the preview showed; the Update log and
   // the report fetched, and kept for the next run. The queues recorded for the uninstallation.
   SandboxResult real = box.run(kPlaybook + R"(play real
-cp -a $OUT/reports /root/
+cp -a $OUT/reports /root/ && mkdir -p /opt/zed/Office/root
 sed -i 's/^%%ZANBLOCK_PRINTERS_BEGIN$/&\nOffice\nLab/' /opt/zed/plixInfo4.0
-mkdir -p /opt/zed/Office/root
 )");
   ASSERT_EQ(real.status, 0) << real.error;
   EXPECT_EQ(real.out("real.status"), "0 changed=2 unreachable=0 failed=0\n") << real.out("real.txt");

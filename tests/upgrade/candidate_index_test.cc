@@ -88,8 +88,7 @@ TEST(CandidateIndex, GivesTheResultAndTheLinesOfTheSearchThatOpensEveryCandidate
   std::string root = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/index_test.XXXXXX";
   ASSERT_NE(mkdtemp(root.data()), nullptr);
   const std::string a = root + "/a", b = root + "/b";
-  std::filesystem::create_directories(a + "/sub");
-  std::filesystem::create_directory(b);
+  for (const std::string& dir : {a + "/sub", b}) std::filesystem::create_directories(dir);
   std::vector<std::string> models;
   for (const char* row : {"LaserPro 4200", "ColorPage 7350", "OfficeLine 2600", "LaserPro 1100", "LaserPro 2100",
                           "LaserPro 1400", "LaserPro 2200", "LaserPro 1250"})
@@ -98,8 +97,7 @@ TEST(CandidateIndex, GivesTheResultAndTheLinesOfTheSearchThatOpensEveryCandidate
   // Duplicates (plain and compressed), a model only in a compressed file, a file
   // without a model, a directory, links that cannot be opened; the second directory
   // has a model of its own, a duplicate of the first one's and a link of its own.
-  for (int i : {0, 4, 8}) ppd(a + "/dup" + std::to_string(i) + ".ppd", models[i]);
-  ppd(a + "/dup1.ppd.gz", models[1]);
+  for (int i : {0, 4, 8, 1}) ppd(a + "/dup" + std::to_string(i) + (i == 1 ? ".ppd.gz" : ".ppd"), models[i]);
   ppd(a + "/only.ppd.gz", "LaserPro 4200 DN PCL");
   std::ofstream(a + "/readme.txt") << "no model here\n";
   for (std::string link : {a + "/gone.ppd", a + "/gone2.ppd", b + "/gone.ppd"}) symlink("/nowhere", link.c_str());
@@ -126,9 +124,7 @@ TEST(CandidateIndex, GivesTheResultAndTheLinesOfTheSearchThatOpensEveryCandidate
   }
 
   resetCandidateIndex();
-  Search indexed = [](const std::string& d, const PListEntry& e, std::string* p) {
-    return findNewPpd(d, &e, e.pdlKind, e.modelId, p);
-  };
+  Search indexed = [](auto& d, auto& e, auto* p) { return findNewPpd(d, &e, e.pdlKind, e.modelId, p); };
   std::vector<std::string> answers;
   std::string all;
   for (const PListEntry& queue : queues) {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -32,15 +33,6 @@ const std::string kTray = "*OpenUI *Tray/Tray: PickOne$*DefaultTray: A$*Tray A: 
 const std::string kSize =
     "*OpenUI *PageSize: PickOne$*DefaultPageSize: A4$*PageSize A4: \"a\"$*PageSize Letter: \"l\"$*CloseUI: *PageSize$";
 
-// The old defaults, the new PPD (after kHead), the new PPD expected after the carry-over,
-// and the rows "option old now outcome" once the result is read back.
-struct RewriteCase {
-  const char* what;
-  std::vector<OldDefault> old;
-  std::string in, out;
-  std::vector<std::string> rows;
-};
-
 TEST(CarryOver, EveryChoiceTheNewPpdOffersIsCarriedAndNothingElseChanges) {
   const std::string trayB = edited(kTray, "Tray: A", "Tray: B"), custom = kSize + "*CustomPageSize True: \"pop\"$";
   const std::string customSet = edited(custom, "Size: A4", "Size: Custom.402x773");
@@ -51,7 +43,10 @@ TEST(CarryOver, EveryChoiceTheNewPpdOffersIsCarriedAndNothingElseChanges) {
   const std::string comments =
       "*%*OpenUI *Tray: PickOne$*%*DefaultTray: A$*% *DefaultTray: A$*Note: \"x$*DefaultTray: A$\"$";
   const std::string nul("*% a\0b$", 7), longLine = "*% " + std::string(300, 'x') + "$";
-  const std::vector<RewriteCase> cases = {
+  // What a case shows, the old defaults, the new PPD (after kHead), the new PPD expected after the carry-over,
+  // and the rows "option old now outcome" once the result is read back.
+  using Rows = std::vector<std::string>;
+  const std::vector<std::tuple<const char*, std::vector<OldDefault>, std::string, std::string, Rows>> cases = {
       {"default lines before and after the block, case of keyword and choice", {{"tray", "b"}, {"Tray", "A"}},
        "*DefaultTray: A$" + kTray + "*DefaultTRAY: A trailing words$", "*DefaultTray: B$" + trayB + "*DefaultTRAY: B$",
        {"tray b B carried"}},
@@ -71,18 +66,17 @@ TEST(CarryOver, EveryChoiceTheNewPpdOffersIsCarriedAndNothingElseChanges) {
   };
   std::vector<CarryRow> mismatches;  // none until the last check below
   const std::string file = testing::TempDir() + "carry_over." + std::to_string(getpid()) + ".ppd";
-  for (const RewriteCase& c : cases) {
+  for (const auto& [what, old, in, out, wantRows] : cases)
     for (const std::string ending : {"\n", "\r\n", "\r"}) {
-      CarryPlan plan = planCarryOver("q", c.old, withEnding(kHead + c.in, ending));
-      EXPECT_EQ(plan.text, withEnding(kHead + c.out, ending)) << c.what;
+      CarryPlan plan = planCarryOver("q", old, withEnding(kHead + in, ending));
+      EXPECT_EQ(plan.text, withEnding(kHead + out, ending)) << what;
       std::ofstream(file) << plan.text;
-      EXPECT_EQ(verifyCarryOver(file, &plan, &mismatches), plan.newPpdRead ? 0 : -1) << c.what;
-      std::vector<std::string> rows;
+      EXPECT_EQ(verifyCarryOver(file, &plan, &mismatches), plan.newPpdRead ? 0 : -1) << what;
+      Rows rows;
       for (const CarryRow& r : plan.rows)
         rows.push_back(r.option + " " + r.oldChoice + " " + r.nowChoice + " " + outcomeText(r));
-      EXPECT_EQ(rows, c.rows) << c.what;
+      EXPECT_EQ(rows, wantRows) << what;
     }
-  }
   // An old custom value the option takes, and an option of a sub-group, are chosen defaults.
   std::vector<OldDefault> old;
   std::ofstream(file) << withEnding(kHead + customSet + sub, "\n");

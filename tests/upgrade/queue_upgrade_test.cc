@@ -124,16 +124,14 @@ cmp $C /root/cfg >$OUT/cfg.cmp 2>&1; for f in /tmp/ZAN*; do cp "$f" $OUT/kept; p
 )SH");
   ASSERT_EQ(r.status, 0) << r.error;
   log = logOf(r, "c.ulog");
-  EXPECT_EQ(r.out("ppd.diff"), "");
+  EXPECT_EQ(r.out("ppd.diff") + r.out("cfg.cmp"), "");  // the PPDs, and the configuration file (below), stay
   EXPECT_TRUE(has(log, "in: /tmp/zanotXXXXXX.\nNeue PPD f\374r Drucker laser nicht installiert: alte PPD /etc/cups/ppd/"
                        "laser.ppd konnte nicht nach /etc/cups/laser.ppd.rpmsave gesichert werden.\n"));
-  EXPECT_EQ(r.upperFile("/etc/decoy"), "decoy\n");
-  EXPECT_EQ(r.upperFile("/etc/cups/color.ppd.rpmsave"), before("color"));
+  EXPECT_EQ(r.upperFile("/etc/decoy") + r.upperFile("/etc/cups/color.ppd.rpmsave"), "decoy\n" + before("color"));
   EXPECT_TRUE(has(log, "Kopieren /tmp/zanotXXXXXX nach /etc/cups/ppd/color.ppd: Resultat=256\n"
                        "Neue PPD /tmp/zanotXXXXXX nicht installiert (No space left on device); "
                        "alte PPD /etc/cups/ppd/color.ppd bleibt unver\344ndert.\n"));
   // The configuration file stays; the working copy that holds the new text is kept and named.
-  EXPECT_EQ(r.out("cfg.cmp"), "");
   EXPECT_EQ(r.out("kept"), r.upperFile("/root/cfg").replace(4093, 3, "3.0\n"));
   EXPECT_TRUE(has(log, "processPrinterConfig(color): Kopieren nach /opt/zed/color/root/plixConfig fehlgeschlagen, "
                        "Inhalt bleibt in " + r.out("keptname") + ".\n")) << log;
@@ -182,7 +180,7 @@ done
 # Six queues, and over 60 choices set on them.
 [ $i = 6 ] && [ $(cat /root/c? | wc -l) -gt 60 ] && mkdir $OUT/b && cp -a /etc/cups/ppd/. $OUT/b/ || exit 7
 run_setup install && [ $(cat $OUT/install.status) = 0 ] || exit 8
-cp /var/log/Plix4.0_CarryOver $OUT/report; stat -c %a /var/log/Plix4.0_CarryOver >$OUT/report.mode
+cp /var/log/Plix4.0_CarryOver $OUT/report; stat -c %a /var/log/Plix4.0_CarryOver >>$OUT/report  # its mode after it
 )SH");
   ASSERT_EQ(r.status, 0) << r.error << r.out("install.stderr");
   std::string log = logOf(r, "install.log"), report = r.out("report");
@@ -227,13 +225,11 @@ cp /var/log/Plix4.0_CarryOver $OUT/report; stat -c %a /var/log/Plix4.0_CarryOver
 
   // The other maker's queue stays as it was.
   EXPECT_EQ(r.upperFile("/etc/cups/ppd/acme.ppd"), r.out("b/acme.ppd"));
-  EXPECT_FALSE(r.changed("/etc/cups/acme.ppd.rpmsave"));
-  EXPECT_FALSE(has(log, "Drucker = acme"));
+  EXPECT_FALSE(r.changed("/etc/cups/acme.ppd.rpmsave") || has(log, "Drucker = acme"));
 
   // The product queue and the real PPDs: every chosen default is in effect (the new PPD offers them all) and is
   // reported so; no option names a choice it does not offer.
-  EXPECT_EQ(r.out("report.mode"), "644\n");
-  EXPECT_TRUE(has(report, "\tmismatch=0\tnot-upgraded=0\n")) << report;
+  EXPECT_TRUE(report.ends_with("\tmismatch=0\tnot-upgraded=0\n644\n")) << report;
   for (const std::string q : {"office", "real0", "real1", "real2", "real3", "real4", "real5"}) {
     std::vector<OldDefault> old;
     ASSERT_TRUE(readOldDefaults(r.dir + "/out/b/" + q + ".ppd", &old)) << q;
