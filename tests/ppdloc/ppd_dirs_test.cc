@@ -15,28 +15,24 @@
 
 namespace {
 
-const std::string kModel = "/usr/share/cups/model", kPpd = "/usr/share/ppd";
-const std::string kFoomatic = "/usr/share/foomatic/db/source/PPD";
+const std::string kModel = "/usr/share/cups/model", kPpd = "/usr/share/ppd", kIncluded = kPpd + "/cups-included";
+const std::string kOpenTree = kPpd + "/openprinting", kOptPpd = "/opt/share/ppd";
+const std::string kFoomatic = "/usr/share/foomatic/db/source/PPD", kOrvex = kFoomatic + "/Orvex";
 
 // The directories that exist; the flags, model directory, proposal and existing product
 // directory decided.
 // clang-format off
 const std::tuple<std::set<std::string>, int, std::string, std::string, std::string> kHosts[] = {
-    {{}, 0x0, kModel, "", ""},
-    {{kModel, kPpd, kPpd + "/cups-included", kPpd + "/openprinting", kPpd + "/openprinting/HP",
-      kPpd + "/openprinting/Epson"}, 0x351, kModel, kPpd + "/openprinting/zed", ""},
-    {{kPpd, kPpd + "/openprinting", kPpd + "/openprinting/zed", kFoomatic, kFoomatic + "/zed"},  // the later find wins
-     0x2d3, kPpd, kPpd + "/zed", kFoomatic + "/zed"},
+    {{kModel, kPpd, kIncluded, kOpenTree, kOpenTree + "/HP", kOpenTree + "/Epson"}, 0x351, kModel, kOpenTree + "/zed", ""},
+    // The later find wins.
+    {{kPpd, kOpenTree, kOpenTree + "/zed", kFoomatic, kFoomatic + "/zed"}, 0x2d3, kPpd, kPpd + "/zed", kFoomatic + "/zed"},
     // The maker directory turns "found" false again, but the text of the earlier find stays.
-    {{kPpd, kPpd + "/openprinting", kPpd + "/openprinting/zed", kFoomatic, kFoomatic + "/Orvex"},
-     0x257, kPpd, kPpd + "/zed", kPpd + "/openprinting/zed"},
+    {{kPpd, kOpenTree, kOpenTree + "/zed", kFoomatic, kOrvex}, 0x257, kPpd, kPpd + "/zed", kOpenTree + "/zed"},
     // The maker's zed is found before the one below /opt/share/ppd.
-    {{kFoomatic, kFoomatic + "/Orvex", kFoomatic + "/Orvex/zed", "/opt/share/ppd", "/opt/share/ppd/zed"},
-     0x66, kModel, kFoomatic + "/Orvex/zed", kFoomatic + "/Orvex/zed"},
-    {{"/opt/share/ppd", "/opt/share/ppd/zed"}, 0x60, kModel, "", "/opt/share/ppd/zed"},
+    {{kFoomatic, kOrvex, kOrvex + "/zed", kOptPpd, kOptPpd + "/zed"}, 0x66, kModel, kOrvex + "/zed", kOrvex + "/zed"},
+    {{kOptPpd, kOptPpd + "/zed"}, 0x60, kModel, "", kOptPpd + "/zed"},
     {{kModel, kModel + "/custom", kModel + "/custom/zed"}, 0x9, kModel, kModel + "/custom/zed", kModel + "/custom/zed"},
-    {{kPpd, kPpd + "/cups-included", kPpd + "/cups-included/zed", kPpd + "/openprinting"},
-     0x351, kPpd, kPpd + "/zed", kPpd + "/cups-included/zed"},
+    {{kPpd, kIncluded, kIncluded + "/zed", kOpenTree}, 0x351, kPpd, kPpd + "/zed", kIncluded + "/zed"},
 };
 // clang-format on
 
@@ -48,7 +44,6 @@ TEST(PpdDirectoryDiscovery, DecisionOverTheTreesThatExist) {
 }
 
 constexpr int kUsr = USR_SHARE_PPD, kOpt = OPT_SHARE_PPD, kOpen = OPENPRINTING_DIR, kCustom = MODEL_CUSTOM_DIR;
-using Links = std::vector<std::pair<std::string, std::string>>;
 using A = PpdDirAction;
 
 // Facts (existing, flags, CUPS version, proposal, model directory, recorded links), the
@@ -56,7 +51,7 @@ using A = PpdDirAction;
 // clang-format off
 const std::tuple<PpdDirFacts, std::string, PpdDirAction> kDecisions[] = {
     {{kPpd + "/zed", kUsr, 1200, "", kModel, {}}, kPpd + "/zed", A::Reuse},  // reuses what was found
-    {{"", kUsr | kOpen, 2200, kPpd + "/zed", kModel, {}}, kPpd + "/openprinting/zed", A::Settle},
+    {{"", kUsr | kOpen, 2200, kPpd + "/zed", kModel, {}}, kOpenTree + "/zed", A::Settle},
     {{"", kUsr | kCustom, 2200, "/usr/share/x/zed", kModel, {}}, "/usr/share/x/zed", A::Settle},  // keeps the proposal
     {{"", kUsr | kOpt, 2200, "/usr/opt/x", kModel, {}}, "/usr/opt/ppd/zed", A::Settle},
     {{"", kOpt, 2200, "/usr/opt/x", kModel, {}}, "/opt/share/ppd/zed", A::Settle},
@@ -64,9 +59,9 @@ const std::tuple<PpdDirFacts, std::string, PpdDirAction> kDecisions[] = {
     {{"", 0, 2200, "", kModel, {}}, kModel + "/zed", A::Settle},  // no shared tree
     {{"", kUsr, 1200, "", kModel, {}}, kPpd + "/zed", A::LinkIntoModelDir},  // older CUPS from here on
     {{"", 0, 1200, "", kModel, {}}, kModel + "/zed", A::Name},
-    {{"", kUsr, 1200, "", kModel, Links{{kModel + "/vendor-ppds", kPpd + "/vendor"}}}, kModel + "/zed", A::Settle},  // no match
-    {{"", kUsr, 1200, "", kPpd, Links{{kPpd + "/plixppd", kPpd + "/vendor/zed"}}}, kPpd + "/vendor/zed", A::Settle},
-    {{"", kUsr, 1200, "", kPpd, Links{{kPpd + "/plix", kPpd + "/" + std::string(240, 'a')}}}, kPpd + "/zed", A::Settle},  // too long
+    {{"", kUsr, 1200, "", kModel, {{kModel + "/vendor-ppds", kPpd + "/vendor"}}}, kModel + "/zed", A::Settle},  // no match
+    {{"", kUsr, 1200, "", kPpd, {{kPpd + "/plixppd", kPpd + "/vendor/zed"}}}, kPpd + "/vendor/zed", A::Settle},
+    {{"", kUsr, 1200, "", kPpd, {{kPpd + "/plix", kPpd + "/" + std::string(240, 'a')}}}, kPpd + "/zed", A::Settle},  // too long
 };
 // clang-format on
 
