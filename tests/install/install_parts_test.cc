@@ -1,13 +1,15 @@
 // The parts of an installation one at a time: the manifest, the information file and
 // the uninstall script under a file-size limit, the lookup of an earlier installation
-// (in a directory of the test's own); directories, the PPD archive and the SELinux
-// labels inside the sandbox (sandbox_case.h), with recording stand-ins for chcon.
+// (in a directory of the test's own); and the cases for directories, the PPD archive and
+// the SELinux labels, which the sandbox run of installation_test.cc calls (sandbox_case.h).
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <span>
+#include <sstream>
 #include <string>
 #include <tuple>
 
@@ -29,34 +31,25 @@ namespace {
 
 // A product and installation directory of the test's own in /tmp, with an etc/ folder.
 struct Parts : testing::Test {
-  std::string dir, log;  // log: what the last read() logged
+  std::string dir;
   void SetUp() override {
     char name[] = "/tmp/plix-parts-XXXXXX";
     ASSERT_NE(mkdtemp(name), nullptr);
-    dir = name;
+    settings.sourceDir = settings.installDir = dir = name;
     ASSERT_EQ(mkdir((dir + "/etc").c_str(), 0755), 0);
-    settings.sourceDir = settings.installDir = dir;
     settings.manifestName = "PLIXINST.CONF";
-    settings.userId = static_cast<int>(getuid());
-    settings.groupId = static_cast<int>(getgid());
   }
-  void TearDown() override {
-    unsetenv("PLIXINFO");
-    (void)system(("rm -rf '" + dir + "'").c_str());
-  }
-  // getInfoData over `text` written to `file`: "SOURCE|DESTINATION|MODE" per item.
+  void TearDown() override { (void)system(("rm -rf '" + dir + "'").c_str()); }
+  // getInfoData over `text` written to `file`: "SOURCE|DESTINATION|MODE" (octal) per
+  // item, then what it logged after the line that names the manifest it opened.
   std::string read(const std::string& text, const std::string& file = "etc/PLIXINST.CONF") {
     std::ofstream(dir + "/" + file) << text;
     testing::internal::CaptureStderr();
-    int count = getInfoData();
-    log = testing::internal::GetCapturedStderr();
-    std::string items;
-    for (int i = 0; i < count; ++i) {
-      char mode[16];
-      snprintf(mode, sizeof mode, "|%o\n", static_cast<unsigned>(installItems[i].mode));
-      items += installItems[i].source + "|" + installItems[i].destination + mode;
-    }
-    return items;
+    std::ostringstream items;
+    for (const InstallItem& item : std::span(installItems, getInfoData()))
+      items << item.source << "|" << item.destination << "|" << std::oct << item.mode << "\n";
+    std::string log = testing::internal::GetCapturedStderr();
+    return items.str() + log.substr(log.find('\n') + 1);
   }
 };
 
@@ -75,13 +68,11 @@ TEST_F(Parts, ManifestFieldsModesEndsAndLimits) {
   EXPECT_EQ(read("a/src " + dest + "more/item ./bin 00755\n"), "a/src|" + dest + "more/item|755\n");
   // A source of 48 characters, or a 257th item, ends the reading with a line.
   std::string fits(47, 's'), tooLong(48, 't'), many;
-  EXPECT_EQ(read(fits + " ./bin\n" + tooLong + " ./bin\nlater/item ./bin\n"), fits + "|./bin|0\n");
-  const std::string opened = "PLIXINST.CONF = " + dir + "/etc/PLIXINST.CONF.\n";
-  EXPECT_EQ(log, opened + "getInfoData: Quelle '" + tooLong + "' l\344nger als 47 Zeichen, abgelehnt; Lesen beendet.\n");
-  for (int i = 0; i < 300; ++i) many += "bin/item" + std::to_string(i) + " ./bin\n";
-  std::string all = read(many), logged = log;
-  EXPECT_EQ(all, read(many.substr(0, many.find("bin/item256"))));
-  EXPECT_EQ(logged, opened + "getInfoData: Mehr als 256 Eintr\344ge, 'bin/item256' und alle folgenden abgelehnt.\n");
+  EXPECT_EQ(read(fits + " ./bin\n" + tooLong + " ./bin\nlater/item ./bin\n"),
+            fits + "|./bin|0\ngetInfoData: Quelle '" + tooLong + "' l\344nger als 47 Zeichen, abgelehnt; Lesen beendet.\n");
+  for (int i = 0; i < 256; ++i) many += "bin/item" + std::to_string(i) + " ./bin\n";
+  EXPECT_EQ(read(many + "bin/item256 ./bin\nlater/item ./bin\n"),
+            read(many) + "getInfoData: Mehr als 256 Eintr\344ge, 'bin/item256' und alle folgenden abgelehnt.\n");
   // Sources outside the product (also through a link in it) and "./" destinations that
   // climb out of the installation directory are refused.
   ASSERT_EQ(symlink("/etc/shadow", (dir + "/shadow").c_str()), 0);
@@ -102,6 +93,7 @@ TEST_F(Parts, InstallationDirectoryReadBack) {
     EXPECT_EQ(findInstallation(&got, &kind), found) << text;
     EXPECT_EQ(got + " " + std::to_string(kind), value + std::string(found ? " 1" : " 4294967295")) << text;
   }
+  unsetenv("PLIXINFO");
 }
 
 // Under a file-size limit no writer leaves a cut file: the old one stays byte for byte,
@@ -159,56 +151,6 @@ SANDBOX_CASE(label) {
   fprintf(out, "%d\n", setSelinuxContext("/opt/my zed;x/bin", "-R -u system_u", 1));
   commands.chcon = "chcon";  // a bare name is never run
   fprintf(out, "%d\n", setSelinuxContext("/usr/bin/zangsfilter", "-u system_u", 1));
-}
-
-TEST(InstallParts, DirectoriesThePpdArchiveAndTheLabels) {
-  Sandbox box;
-  SandboxResult r = box.run(R"(
-rm -f /usr/bin/chcon
-umask 077
-fake_command /usr/local/sbin/chcon 0  # the shell would find it by its bare name
-mkdir -p /srv/m /opt/bad && touch /srv/m/file /opt/bad/bin
-fake_command /usr/sbin/chcon 0 && run_case install_tests dirs dirs && rm $OUT/calls.log
-stat -c '%a %F' /srv/m/d777 /srv/a* /srv/a*/b* >$OUT/modes
-fake_command /usr/sbin/chcon 1 "chcon: failing" && run_case install_tests label failing
-rm /usr/sbin/chcon && mv $OUT/calls.log $OUT/failing.calls && run_case install_tests label none
-umask 022
-mkdir -p '/srv/ppd dir' /srv/work && echo a >'/srv/ppd dir/a.ppd' && echo b >'/srv/ppd dir/b.ppd.gz'
-cd /srv/work && echo no >stranger.txt
-archive() { run_case install_tests archive $1 PPD_DIR="$2"; tar tf /var/tmp/PlixPPDFiles4.0-8.tar >$OUT/$1.tar 2>/dev/null; }
-archive blank '/srv/ppd dir'; archive notdir /srv/work/stranger.txt; archive absent /srv/absent
-# A name planted in /var/tmp, a link to where a file would do harm, stays as it is.
-rm /var/tmp/PlixPPDFiles4.0-8.tar && ln -s /etc/cron.d/planted /var/tmp/PlixPPDFiles4.0-8.tar
-archive planted '/srv/ppd dir'
-true
-)");
-  ASSERT_EQ(r.status, 0) << r.error;
-  auto made = [](const std::string& dir, const char* mode) {
-    return "Erstelltes Verzeichnis: '" + dir + "'.\n\304ndere Ausf\374hrungsrechte von '" + dir + "' zu  " + mode + ".\n";
-  };
-  std::string a = "/srv/" + std::string(150, 'a'), b = a + "/" + std::string(150, 'b');
-  EXPECT_EQ(r.out("dirs.out") + r.out("modes"), "1 0 -1 -1 -1 -1 0 1 1 -1\n777 directory\n755 directory\n755 directory\n");
-  EXPECT_EQ(r.out("dirs.log"), made("/srv/m/d777", "00777") + made(a, "00755") + made(b, "00755") +
-                                   "Kein ZED binary Verzeichnis: '/opt/bad/bin' m\366glich\n" + made("/opt/zed", "00755") +
-                                   made("/opt/zed/bin", "00755") + made("/opt/zed/etc", "00755") +
-                                   "chcon SELinux f\374r: \"/usr/sbin/chcon -R -u system_u /opt/zed/bin "
-                                   "2>/dev/null\": Resultat: 0\n");
-  EXPECT_FALSE(r.changed("/opt/bad/etc"));
-  // Each labelling call is made; a logged one shows its command line and raw status,
-  // while a failing chcon's own error output is discarded. Without chcon nothing is run.
-  EXPECT_EQ(r.out("failing.calls"), "/usr/sbin/chcon -t bin_t /opt/zed/bin/zangsfilter\n"
-                                    "/usr/sbin/chcon -R -u system_u /opt/my zed;x/bin\n");
-  EXPECT_EQ(r.out("failing.out") + r.out("failing.log"), "256 256\n-1\nchcon SELinux f\374r: \"/usr/sbin/chcon -R -u "
-                                                         "system_u '/opt/my zed;x/bin' 2>/dev/null\": Resultat: 256\n");
-  EXPECT_EQ(r.out("none.out") + r.out("none.log") + r.out("calls.log"), "-1 -1\n-1\n");
-  // tar runs in the PPD directory or not at all, and never writes through a planted name.
-  EXPECT_EQ(r.out("blank.out") + r.out("blank.tar"), "0 /srv/work\na.ppd\nb.ppd.gz\n");
-  EXPECT_EQ(r.out("blank.log"), "Speichern PPD Dateie von: /srv/ppd dir.\nNach: /var/tmp/PlixPPDFiles4.0-8.tar.\n");
-  EXPECT_TRUE(r.out("notdir.out") != "0 /srv/work\n" && r.out("notdir.tar").empty()) << r.out("notdir.out");
-  EXPECT_EQ(r.out("absent.out") + r.out("absent.log"), "-1 /srv/work\nKeine Zugrif auf PPD Verzeichnis: \"/srv/absent\"\n");
-  EXPECT_EQ(r.out("planted.log"),
-            "'/var/tmp/PlixPPDFiles4.0-8.tar' ist schon vorhanden und wird weder benutzt noch \374berschrieben.\n");
-  EXPECT_FALSE(r.changed("/etc/cron.d/planted"));
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // installation from the package tarball and its own upgrade from the installed tree, an
 // installation directory with a blank and its uninstall script, the upgrade from the
 // earlier release with the product's PPDs and filter in the scheduler, and the
-// destination forms of the copy loop.
+// destination forms of the copy loop; then the parts that only the sandbox may call
+// (directories, the PPD archive, the SELinux labels: cases of install_parts_test.cc).
 #include <string>
 
 #include <gtest/gtest.h>
@@ -36,7 +37,7 @@ void expectIn(const SandboxResult& r, const std::string& name, const std::string
 
 // One sandbox and one cupsd; each world starts with no installation unless it makes one
 // (`clean` takes away what a world installed, never what the host had).
-TEST(Installation, NewAndItsOwnUpgradeABlankInTheInstallDirTheEarlierReleaseAndTheDestinationForms) {
+TEST(Installation, WholeRunsOneWorldAfterTheOtherThenTheParts) {
   Sandbox box;
   SandboxResult r = box.run(R"(
 # modes PATH...: "MODE UID:GID PATH" (with "-> TARGET" for a link) for each.
@@ -60,7 +61,7 @@ mkdir -p /opt/zed/ppd && echo extra >/opt/zed/ppd/extra.ppd
 printf '%s\n' 'bin/zannc ./bin 00755' 'ppd/extra.ppd ? 00644' 'etc/plix.pp /srv/after 00600' @@NULL | put /opt/zed/etc/PLIXINST.CONF
 SETUP_CWD=/opt/zed run_setup own && cp /opt/zed/plixInfo4.0 $OUT/info.after
 cat /usr/share/ppd/zed/extra.ppd >$OUT/own.modes && modes /srv/after /srv/after/plix.pp >>$OUT/own.modes
-rm -r /usr/sbin/chcon /usr/sbin/selinuxenabled /usr/sbin/semodule /srv/after && clean
+rm -r /usr/sbin/chcon /usr/sbin/selinuxenabled /usr/sbin/semodule /srv/after && clean && mv $OUT/calls.log $OUT/own.calls
 
 # A blank in the installation directory; a sibling /srv/plix survives its uninstall script.
 for f in bin etc; do put /srv/plix/$f/keep <<<keep; done
@@ -100,6 +101,25 @@ printf '%s\n' 'etc/dot1.txt . 00640' 'mode0.txt ./data' 'etc/dot2.txt . 00640' '
 SETUP_CWD=/srv/prod run_setup forms
 modes $(find /opt/zed/data /opt/zed/etc/dot* /srv/abs /opt/zed/bin | sort) /tmp/q.txt /etc/victim >$OUT/forms.modes
 cat /tmp/q.txt /etc/victim >>$OUT/forms.modes
+clean
+
+# The parts: cases of install_parts_test.cc, with recording stand-ins for chcon.
+umask 077
+fake_command /usr/local/sbin/chcon 0  # the shell would find it by its bare name
+mkdir -p /srv/m /opt/bad && touch /srv/m/file /opt/bad/bin
+fake_command /usr/sbin/chcon 0 && run_case install_tests dirs dirs && rm $OUT/calls.log
+stat -c '%a %F' /srv/m/d777 /srv/aa* /srv/aa*/b* >$OUT/dirs.modes
+fake_command /usr/sbin/chcon 1 "chcon: failing" && run_case install_tests label failing
+rm /usr/sbin/chcon && mv $OUT/calls.log $OUT/failing.calls && run_case install_tests label none
+umask 022
+mkdir -p '/srv/ppd dir' /srv/work && echo a >'/srv/ppd dir/a.ppd' && echo b >'/srv/ppd dir/b.ppd.gz'
+cd /srv/work && echo no >stranger.txt
+archive() { run_case install_tests archive $1 PPD_DIR="$2"; tar tf /var/tmp/PlixPPDFiles4.0-8.tar >$OUT/$1.tar 2>/dev/null; }
+archive spaced '/srv/ppd dir'; archive notdir /srv/work/stranger.txt; archive absent /srv/absent
+# A name planted in /var/tmp, a link to where a file would do harm, stays as it is.
+rm /var/tmp/PlixPPDFiles4.0-8.tar && ln -s /etc/cron.d/planted /var/tmp/PlixPPDFiles4.0-8.tar
+archive planted '/srv/ppd dir'
+true
 )");
   ASSERT_EQ(r.status, 0) << r.error;
   EXPECT_EQ(r.out("new.status"), "0\n");
@@ -135,7 +155,7 @@ cat /tmp/q.txt /etc/victim >>$OUT/forms.modes
                              copyLoop(3) + copied("ppd/", "extra.ppd", "/usr/share/ppd/zed", "644"));
   EXPECT_EQ(r.out("own.log").find("Verkn\374pfung 1:"), npos);
   EXPECT_EQ(r.out("own.modes"), "extra\n0755 0:0 /srv/after\n0600 0:0 /srv/after/plix.pp\n");
-  expectIn(r, "calls.log", "/usr/sbin/semodule -i /opt/zed/etc/plix.pp\n");
+  expectIn(r, "own.calls", "/usr/sbin/semodule -i /opt/zed/etc/plix.pp\n");
   EXPECT_EQ(r.out("own.stderr").find("plix.pp Datei"), npos);
 
   // Every path of the blank installation is one shell word, also in its uninstall script.
@@ -178,6 +198,34 @@ cat /tmp/q.txt /etc/victim >>$OUT/forms.modes
             "0755 0:0 /opt/zed/bin\n0755 0:0 /opt/zed/data\n0600 0:0 /opt/zed/data/mode0.txt\n"
             "0644 0:0 /opt/zed/etc/dot1.txt\n0755 0:0 /opt/zed/etc/dot2.txt\n0640 0:0 /opt/zed/etc/dot2.txt/dot2.txt\n"
             "0755 0:0 /srv/abs\n0755 0:0 /srv/abs/nc\n0600 0:0 /tmp/q.txt\n0600 0:0 /etc/victim\netc/q.txt\nvictim\n");
+
+  // The parts (see the cases in install_parts_test.cc).
+  auto made = [](const std::string& dir, const char* mode) {
+    return "Erstelltes Verzeichnis: '" + dir + "'.\n\304ndere Ausf\374hrungsrechte von '" + dir + "' zu  " + mode + ".\n";
+  };
+  std::string a = "/srv/" + std::string(150, 'a'), b = a + "/" + std::string(150, 'b');
+  EXPECT_EQ(r.out("dirs.out") + r.out("dirs.modes"), "1 0 -1 -1 -1 -1 0 1 1 -1\n777 directory\n755 directory\n755 directory\n");
+  EXPECT_EQ(r.out("dirs.log"), made("/srv/m/d777", "00777") + made(a, "00755") + made(b, "00755") +
+                                   "Kein ZED binary Verzeichnis: '/opt/bad/bin' m\366glich\n" + made("/opt/zed", "00755") +
+                                   made("/opt/zed/bin", "00755") + made("/opt/zed/etc", "00755") +
+                                   "chcon SELinux f\374r: \"/usr/sbin/chcon -R -u system_u /opt/zed/bin "
+                                   "2>/dev/null\": Resultat: 0\n");
+  EXPECT_FALSE(r.changed("/opt/bad/etc"));
+  // Each labelling call is made; a logged one shows its command line and raw status,
+  // while a failing chcon's own error output is discarded. Without chcon nothing is run.
+  EXPECT_EQ(r.out("failing.calls"), "/usr/sbin/chcon -t bin_t /opt/zed/bin/zangsfilter\n"
+                                    "/usr/sbin/chcon -R -u system_u /opt/my zed;x/bin\n");
+  EXPECT_EQ(r.out("failing.out") + r.out("failing.log"), "256 256\n-1\nchcon SELinux f\374r: \"/usr/sbin/chcon -R -u "
+                                                         "system_u '/opt/my zed;x/bin' 2>/dev/null\": Resultat: 256\n");
+  EXPECT_EQ(r.out("none.out") + r.out("none.log") + r.out("calls.log"), "-1 -1\n-1\n");
+  // tar runs in the PPD directory or not at all, and never writes through a planted name.
+  EXPECT_EQ(r.out("spaced.out") + r.out("spaced.tar"), "0 /srv/work\na.ppd\nb.ppd.gz\n");
+  EXPECT_EQ(r.out("spaced.log"), "Speichern PPD Dateie von: /srv/ppd dir.\nNach: /var/tmp/PlixPPDFiles4.0-8.tar.\n");
+  EXPECT_TRUE(r.out("notdir.out") != "0 /srv/work\n" && r.out("notdir.tar").empty()) << r.out("notdir.out");
+  EXPECT_EQ(r.out("absent.out") + r.out("absent.log"), "-1 /srv/work\nKeine Zugrif auf PPD Verzeichnis: \"/srv/absent\"\n");
+  EXPECT_EQ(r.out("planted.log"),
+            "'/var/tmp/PlixPPDFiles4.0-8.tar' ist schon vorhanden und wird weder benutzt noch \374berschrieben.\n");
+  EXPECT_FALSE(r.changed("/etc/cron.d/planted"));
 }
 
 }  // namespace
