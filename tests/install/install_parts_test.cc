@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -54,18 +55,18 @@ struct Parts : testing::Test {
 };
 
 TEST_F(Parts, ManifestFieldsModesEndsAndLimits) {
-  // A byte of 0x80 or more separates like a blank; the mode starts at the first "00".
-  EXPECT_EQ(read("# comment bin/x ./bin 00755\n\n\tbin/indented ./bin 00755\nbin/tabs\t\t./bin\t00700   \r\n"
-                 "etc/a ./etc 0644\netc/c ./etc 0089\netc/d ./etc note:100640 x\nlonely\nbin/\xe4tsch ./bin\x01" "00711\n"),
-            "bin/tabs|./bin|700\netc/a|./etc|0\netc/c|./etc|755\netc/d|./etc|640\nlonely||0\nbin/|tsch|711\n");
+  // A byte of 0x80 or more separates like a blank; the mode starts at the first "00"; a
+  // line longer than 255 bytes is one item (its tail never becomes an item of its own);
   // @@NULL anywhere on a line ends the list; etc/ wins over the product directory.
   std::ofstream(dir + "/PLIXINST.CONF") << "top/file ./bin\n";
-  EXPECT_EQ(read("a/one ./bin 00755\nxx @@NULL yy\nb/two ./bin\n"), "a/one|./bin|755\n");
+  std::string dest = "/" + std::string(248, 'd');
+  EXPECT_EQ(read("# comment bin/x ./bin 00755\n\n\tbin/indented ./bin 00755\nbin/tabs\t\t./bin\t00700   \r\n"
+                 "etc/a ./etc 0644\netc/c ./etc 0089\netc/d ./etc note:100640 x\nlonely\nbin/\xe4tsch ./bin\x01" "00711\n"
+                 "a/src " + dest + "more/item ./bin 00755\nxx @@NULL yy\nb/two ./bin\n"),
+            "bin/tabs|./bin|700\netc/a|./etc|0\netc/c|./etc|755\netc/d|./etc|640\nlonely||0\nbin/|tsch|711\na/src|" + dest +
+                "more/item|755\n");
   ASSERT_EQ(unlink((dir + "/etc/PLIXINST.CONF").c_str()), 0);
   EXPECT_EQ(read("top/file ./bin\n", "PLIXINST.CONF"), "top/file|./bin|0\n");
-  // A line longer than 255 bytes is one item: its tail never becomes an item of its own.
-  std::string dest = "/" + std::string(248, 'd');
-  EXPECT_EQ(read("a/src " + dest + "more/item ./bin 00755\n"), "a/src|" + dest + "more/item|755\n");
   // A source of 48 characters, or a 257th item, ends the reading with a line.
   std::string fits(47, 's'), tooLong(48, 't'), many;
   EXPECT_EQ(read(fits + " ./bin\n" + tooLong + " ./bin\nlater/item ./bin\n"),
@@ -84,14 +85,15 @@ TEST_F(Parts, ManifestFieldsModesEndsAndLimits) {
 
 // A file PLIXINFO names gives the value of its first USRDIR line.
 TEST_F(Parts, InstallationDirectoryReadBack) {
-  for (auto [text, found, value] : {std::tuple{"# USRDIR names the directory\nUSRDIR /opt/zed\n", 1, "names"},
-                                    {"  xUSRDIR=\xe4\x01/srv/a\tb\r\n", 1, "/srv/a\tb\r"}, {"USRDIR", 1, ""}, {"", 0, ""}}) {
+  // "FOUND VALUE KIND" for each text (the empty one: no file).
+  for (auto [text, expected] : {std::pair{"# USRDIR names the directory\nUSRDIR /opt/zed\n", "1 names 1"},
+                                {"  xUSRDIR=\xe4\x01/srv/a\tb\r\n", "1 /srv/a\tb\r 1"}, {"USRDIR", "1  1"}, {"", "0  4294967295"}}) {
     std::string path = dir + (*text ? "/info" : "/absent"), got;
     if (*text) std::ofstream(path) << text;
     setenv("PLIXINFO", path.c_str(), 1);
     unsigned kind = 0;
-    EXPECT_EQ(findInstallation(&got, &kind), found) << text;
-    EXPECT_EQ(got + " " + std::to_string(kind), value + std::string(found ? " 1" : " 4294967295")) << text;
+    int found = findInstallation(&got, &kind);
+    EXPECT_EQ(std::to_string(found) + " " + got + " " + std::to_string(kind), expected) << text;
   }
   unsetenv("PLIXINFO");
 }
@@ -115,12 +117,11 @@ TEST_F(Parts, WritersUnderAFileSizeLimitKeepTheOldFileWhole) {
   char buffer[4096];
   ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
   std::string expected;
-  for (const std::string& name : {names[0], names[0], names[1]}) {
-    expected += "Datei '" + dir + name +
-                "' konnte nicht geschrieben werden (File too large); die alte Datei bleibt unver\344ndert.\n";
-    EXPECT_EQ(readFile(dir + name), "old\n") << name;
-  }
-  EXPECT_EQ(std::string(buffer, n > 0 ? static_cast<size_t>(n) : 0), expected);
+  for (const std::string& name : {names[0], names[0], names[1]})
+    expected += "Datei '" + dir + name + "' konnte nicht geschrieben werden (File too large); die alte Datei bleibt "
+                "unver\344ndert.\n";
+  EXPECT_EQ(std::string(buffer, n > 0 ? static_cast<size_t>(n) : 0) + readFile(dir + names[0]) + readFile(dir + names[1]),
+            expected + "old\nold\n");
 }
 
 // Directories under umask 077: exact modes, every ancestor of a path longer than 255
