@@ -34,10 +34,8 @@ namespace {
 struct Parts : testing::Test {
   std::string dir;
   void SetUp() override {
-    char name[] = "/tmp/plix-parts-XXXXXX";
-    ASSERT_NE(mkdtemp(name), nullptr);
-    settings.sourceDir = settings.installDir = dir = name;
-    ASSERT_EQ(mkdir((dir + "/etc").c_str(), 0755), 0);
+    settings.sourceDir = settings.installDir = dir = testing::TempDir() + "plix-parts-" + std::to_string(getpid());
+    ASSERT_EQ(system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "/etc'").c_str()), 0);
     settings.manifestName = "PLIXINST.CONF";
   }
   void TearDown() override { (void)system(("rm -rf '" + dir + "'").c_str()); }
@@ -87,7 +85,8 @@ TEST_F(Parts, ManifestFieldsModesEndsAndLimits) {
 TEST_F(Parts, InstallationDirectoryReadBack) {
   // "FOUND VALUE KIND" for each text (the empty one: no file).
   for (auto [text, expected] : {std::pair{"# USRDIR names the directory\nUSRDIR /opt/zed\n", "1 names 1"},
-                                {"  xUSRDIR=\xe4\x01/srv/a\tb\r\n", "1 /srv/a\tb\r 1"}, {"USRDIR", "1  1"}, {"", "0  4294967295"}}) {
+                                {"  xUSRDIR=\xe4\x01/srv/a\tb\r\n", "1 /srv/a\tb\r 1"}, {"USRDIR", "1  1"},
+                                {"", "0  4294967295"}}) {
     std::string path = dir + (*text ? "/info" : "/absent"), got;
     if (*text) std::ofstream(path) << text;
     setenv("PLIXINFO", path.c_str(), 1);

@@ -25,9 +25,10 @@ const std::string kDone = "Plix 3.0 ist vom System gel\366scht worden.\n";
 std::string ran(const std::string& command) { return "F\374hre Befehl aus:\n\t" + command + "\n"; }
 std::string removed(const std::string& name) { return "L\366sche den Plix-Drucker: " + name + ".\n"; }
 std::string lpadminX(const std::string& word) { return ran("/usr/sbin/lpadmin -x" + word + " 2>/dev/null"); }
-std::string passedOver(const std::string& name) {
-  return "Die Dateien des Plix-Druckers '" + name + "' werden \374bersprungen: der Name ist kein g\374ltiger Dateiname.\n";
-}
+// A queue named "..": it leaves the spooler, its files are passed over.
+const std::string kDotDot = lpadminX("..") + "Die Dateien des Plix-Druckers '..' werden \374bersprungen: der Name ist kein "
+                            "g\374ltiger Dateiname.\n" + removed("..");
+const std::string kRunning = ran("LC_ALL=C /usr/bin/lpstat -r 2>/dev/null | grep -q 'scheduler is running'");
 
 std::string invalid(const std::string& q) { return "/usr/bin/lpstat: Invalid destination name in list \"" + q + "\".\n"; }
 
@@ -68,15 +69,14 @@ SANDBOX_CASE(trees) {
   fprintf(out, "deep %d %d\n", made && chdir("/") == 0, removeTree("/srv/t/deep"));
 }
 
-// removeProductFiles in each directory of $DIRS (split at ':'); with $QUEUES set, first
-// removeProductQueues over the queues of the information file in $QUEUES.
+// removeProductQueues and removeProductFiles in each directory of $DIRS (split at ':'),
+// over the queues of the information file in $QUEUES (none when it is not set).
 SANDBOX_CASE(files) {
-  const char* queues = getenv("QUEUES");
-  if (queues) readQueues(queues, PRINT_NONE, "/usr/local/bin/lpadmin");
+  if (const char* queues = getenv("QUEUES")) readQueues(queues, PRINT_NONE, "/usr/local/bin/lpadmin");
   std::istringstream dirs(getenv("DIRS"));
   for (std::string dir; std::getline(dirs, dir, ':');) {
     settings.installDir = dir;
-    if (queues) removeProductQueues();
+    removeProductQueues();
     fprintf(out, "%d ", removeProductFiles());
   }
 }
@@ -124,7 +124,6 @@ for world in opt usr srv; do
   snapshot | diff /tmp/before - | grep '^[<>]' | grep -v 'ppd.*/zed' >$OUT/$world.changed
   rm -r /opt/zed
 done
-LC_ALL=C lpstat -p 2>&1 | cut -d' ' -f1-2 >$OUT/other
 stat -c %a /var/log/Plix4.0_UpdateLog >$OUT/logmode
 mkdir -m 0777 /srv/open && mkdir -p /srv/theirs && chown 65534 /srv/theirs
 run_setup open -u /srv/open
@@ -137,7 +136,7 @@ umask 022
 set -e
 cd /tmp
 Q127=$(printf 'q%.0s' {1..127}) Q79=$(printf 'q%.0s' {1..79})
-for q in Alpha 'x;touch${IFS}zpwned' .. null sda stdin regular Other $Q127 $Q79 zkeep znul Beta; do
+for q in Alpha 'x;touch${IFS}zpwned' .. null sda stdin regular $Q127 $Q79 zkeep znul Beta; do
   lpadmin -p "$q" -E -v file:/dev/null; done
 info /opt/zed Alpha Default '' 'x;touch${IFS}zpwned' .. null sda stdin regular Gamma $Q127 \
   "$(printf 'x%.0s' {1..255})zkeep" NUL
@@ -205,10 +204,10 @@ true
   EXPECT_EQ(r.out("no.log").find("Anzahl der gefundenen"), npos);
   // The head entry "Default" and the empty line are passed over, ".." leaves the spooler
   // but no file is looked for; the other maker's queue stays.
-  expectIn(r, "opt-remove.log", "Anzahl der gefundenen Plix-Drucker: 5.\n" + lpadminX("Office") + removed("Office") + lpadminX("Lab") + removed("Lab") +
-                                    lpadminX("..") + passedOver("..") + removed("..") +
+  expectIn(r, "opt-remove.log", "Anzahl der gefundenen Plix-Drucker: 5.\n" + lpadminX("Office") + removed("Office") +
+                                    lpadminX("Lab") + removed("Lab") + kDotDot +
                                     "L\366sche Datei: '/opt/zed/plix' - Nicht m\366glich\n");
-  EXPECT_EQ(r.out("opt-remove.stderr") + r.out("other"), kDone + "\nprinter Other\n");
+  EXPECT_EQ(r.out("opt-remove.stderr"), kDone + "\n");
   // Left: the installation directory itself and the model files moved aside, nothing
   // else, nothing of the system; the PPD directory stays, as always. /usr/bin stays with
   // one line, and so does the foreign filter; no uninstallation loads the policy module.
@@ -236,16 +235,15 @@ true
   // known to the spooler: the delete is retried once after lpstat, whose complaint
   // reaches standard error like the log lines.
   // Junk lines of the printers block are passed over whole (the logged text cut short);
-  // the 127-byte name acts whole, so the other maker's 79-byte queue stays.
+  // the 127-byte name acts whole, so the other maker's 79-byte queue stays, as does Other
+  // (made before the life cycle).
   const std::string q127(127, 'q'), junk = " im Druckerblock ist kein g\374ltiger Druckername und wird \374bergangen.\n";
   std::string expected = "Zeile '" + std::string(127, 'x') + "...'" + junk + "Zeile 'znul...'" + junk +
-                         lpadminX("'x;touch${IFS}zpwned'") + removed("x;touch${IFS}zpwned") + lpadminX("..") +
-                         passedOver("..") + removed("..");
+                         lpadminX("'x;touch${IFS}zpwned'") + removed("x;touch${IFS}zpwned") + kDotDot;
   for (const char* name : {"null", "sda", "stdin", "regular"})
     expected += lpadminX(name) + removed(name);
   expected += lpadminX("Gamma") + ran("/usr/bin/lpstat -pGamma -l > /dev/null") + invalid("Gamma") + lpadminX("Gamma") +
-              ran("LC_ALL=C /usr/bin/lpstat -r 2>/dev/null | grep -q 'scheduler is running'") +
-              removed("Gamma") + lpadminX(q127) + removed(q127) + lpadminX("Alpha") +
+              kRunning + removed("Gamma") + lpadminX(q127) + removed(q127) + lpadminX("Alpha") +
               "L\366sche Verzeichnis: '/opt/zed/Alpha' - Nicht m\366glich\n" + removed("Alpha") + removed("Lpr") +
               ran("/usr/local/bin/lpadmin -xSolo 2>/dev/null") + removed("Solo");
   EXPECT_EQ(r.out("queues.log"), expected);
@@ -264,8 +262,7 @@ true
   const std::string late = "Zeit\374berschreitung nach 15 s: /usr/local/bin/slow -xSlow 2>/dev/null\n";
   // Then the product's files, all kept with the record (/opt/down below): only the first lines.
   const std::string down = x("Slow") + late + lpstatP("Slow") + x("Slow") + late + kept("Slow") + x("Beta") +
-                           lpstatP("Beta") + x("Beta") +
-                           ran("LC_ALL=C /usr/bin/lpstat -r 2>/dev/null | grep -q 'scheduler is running'") + kept("Beta") +
+                           lpstatP("Beta") + x("Beta") + kRunning + kept("Beta") +
                            "L\366sche Datei: '/opt/down/plix' - Nicht m\366glich\n";
   EXPECT_EQ(r.out("down.log").substr(0, down.size()), down);
   // A tree is removed whole only when nothing in it stays: pipes and mounted files do.
