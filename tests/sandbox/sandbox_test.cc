@@ -1,6 +1,6 @@
 // The harness itself: whatever a script does inside, the real machine stays as it was,
 // and the upper layer shows exactly what the script changed; a case of a test program
-// runs inside only; without root no sandbox is built.
+// runs inside only.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,16 +53,9 @@ mkdir -p /opt/zed && echo written >/opt/zed/sandbox-probe
   EXPECT_FALSE(r.changed("/dev/null") || r.changed("/tmp"));  // /dev is the sandbox's own tmpfs
 }
 
-TEST(Sandbox, OutsideACaseRefusesAndWithoutRootNoSandboxIsBuilt) {
+TEST(Sandbox, OutsideTheSandboxACaseRefusesToRun) {
   std::string command = "PLIX_CASE=hostname " + std::string(PLIX_BUILD_DIR) + "/tests/sandbox_tests >/dev/null 2>&1";
   EXPECT_EQ(WEXITSTATUS(system(command.c_str())), 3);
-  FILE* p = popen((std::string("setpriv --reuid=1000 --regid=1000 --clear-groups -- ") + PLIX_SANDBOX_SCRIPT +
-                   " /var/tmp /bin/true 2>&1").c_str(), "r");
-  ASSERT_NE(p, nullptr);
-  char buffer[512] = {};
-  size_t n = fread(buffer, 1, sizeof buffer - 1, p);
-  EXPECT_EQ(WEXITSTATUS(pclose(p)), 97);
-  EXPECT_NE(std::string(buffer, n).find("must run as root"), std::string::npos);
 }
 
 }  // namespace
