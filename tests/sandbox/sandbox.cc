@@ -22,7 +22,6 @@ std::string readFile(const std::string& path) {
   return readWholeFile(path, &text) ? text : std::string();
 }
 
-std::string builtSetup() { return std::string(PLIX_BUILD_DIR) + "/setup"; }
 std::string builtProduct() { return std::string(PLIX_BUILD_DIR) + "/product/plix"; }
 
 std::string SandboxResult::upperPath(const std::string& path) const { return dir + "/upper" + path; }
@@ -74,7 +73,7 @@ SandboxResult Sandbox::run(const std::string& script) {
   dirs_.push_back(result.dir);
   const std::string scriptPath = result.dir + "/script.sh";
   std::ofstream(scriptPath, std::ios::binary) << script;
-  std::string command = "PLIX_SETUP=" + shellWord(builtSetup()) + " PLIX_PRODUCT=" + shellWord(builtProduct()) +
+  std::string command = "PLIX_SETUP=" + shellWord(PLIX_BUILD_DIR "/setup") + " PLIX_PRODUCT=" + shellWord(builtProduct()) +
                         " PLIX_SRC=" + shellWord(PLIX_SOURCE_DIR) + " PLIX_BUILD=" + shellWord(PLIX_BUILD_DIR) + " " +
                         shellWord(PLIX_SANDBOX_SCRIPT) + " " + shellWord(result.dir) + " " + shellWord(scriptPath);
   for (const std::string& layer : layers_) command += " " + shellWord(layer);

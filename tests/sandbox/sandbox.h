@@ -51,6 +51,5 @@ class Sandbox {
 // Reads a whole host file ("" when absent).
 std::string readFile(const std::string& path);
 
-// Host paths of the build: the setup program and the sample product tree.
-std::string builtSetup();
+// Host path of the built sample product tree.
 std::string builtProduct();
