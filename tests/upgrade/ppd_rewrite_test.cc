@@ -47,17 +47,18 @@ TEST(CarryOver, EveryChoiceTheNewPpdOffersIsCarriedAndNothingElseChanges) {
   // and the rows "option old now outcome" once the result is read back.
   using Rows = std::vector<std::string>;
   const std::vector<std::tuple<const char*, std::vector<OldDefault>, std::string, std::string, Rows>> cases = {
-      {"default lines before and after the block, case of keyword and choice", {{"tray", "b"}, {"Tray", "A"}},
-       "*DefaultTray: A$" + kTray + "*DefaultTRAY: A trailing words$", "*DefaultTray: B$" + trayB + "*DefaultTRAY: B$",
-       {"tray b B carried"}},
       {"custom size offered; a choice and an option gone",
        {{"PageSize", "Custom.402x773"}, {"Tray", "C"}, {"Gone", "X"}}, custom + kTray, customSet + kTray,
        {"PageSize Custom.402x773 Custom.402x773 carried", "Tray C A kept-new-default:choice-gone",
         "Gone X - kept-new-default:option-gone"}},
-      {"comments and quoted values are never statements, a sub-group option is one, so is a JCL block",
-       {{"Tray", "B"}, {"Sub", "False"}, {"JCLToner", "On"}}, comments + kTray + sub + jcl,
-       comments + trayB + edited(sub, "Sub: True", "Sub: False") + edited(jcl, "JCLToner: Off", "JCLToner: On"),
-       {"Tray B B carried", "Sub False False carried", "JCLToner On On carried"}},
+      // Default lines before and after the block, case of keyword and choice; comments and quoted values are never
+      // statements, an option of a sub-group is one, so is a JCL block.
+      {"defaults around the block, keyword case, comments, sub-group, JCL",
+       {{"tray", "b"}, {"Tray", "A"}, {"Sub", "False"}, {"JCLToner", "On"}},
+       "*DefaultTray: A$" + comments + kTray + sub + jcl + "*DefaultTRAY: A trailing words$",
+       "*DefaultTray: B$" + comments + trayB + edited(sub, "Sub: True", "Sub: False") +
+           edited(jcl, "JCLToner: Off", "JCLToner: On") + "*DefaultTRAY: B$",
+       {"tray b B carried", "Sub False False carried", "JCLToner On On carried"}},
       {"an option without a default line gets one; a NUL in a comment stays; custom size not offered",
        {{"Tray", "B"}, {"PageSize", "Custom.402x773"}}, nul + edited(kTray, "*DefaultTray: A$", "") + kSize,
        nul + trayB + kSize, {"Tray B B carried", "PageSize Custom.402x773 A4 kept-new-default:custom-not-offered"}},
