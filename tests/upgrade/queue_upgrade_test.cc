@@ -89,11 +89,11 @@ printf 'a\n%%%%PLIX_VERSION_2.0\n' | put /opt/zed/nonew/root/plixConfig
   }
   EXPECT_EQ(r.out("calls.log") + r.out("tmp.after"), "");
 
-  // All, asked once; /tmp too small for laser's new PPD.
+  // All, with one answer (the run above shows the question): nonew and laser below are both
+  // worked on. /tmp too small for laser's new PPD.
   r = box.run(kPrelude + "small_tmp 16k || exit 4\nprintf 'a\\n' | child a STEPWISE=1");
   ASSERT_EQ(r.status, 0) << r.error;
   std::string log = logOf(r, "a.ulog");
-  EXPECT_EQ(r.out("a.out").rfind("M\366chten Sie Drucker: "), 0u) << r.out("a.out");
   EXPECT_FALSE(r.out("calls.log").empty());
   // No new PPD: saved all the same, PPD unchanged (below), configuration still updated.
   EXPECT_EQ(r.upperFile("/etc/cups/nonew.ppd.rpmsave"), before("nonew"));
