@@ -58,6 +58,7 @@ const std::tuple<PpdDirFacts, std::string, PpdDirAction> kDecisions[] = {
     {{"", kOpt, 2200, "", kModel, {}}, "/usr/opt/ppd/zed", A::Settle},
     {{"", 0, 2200, "", kModel, {}}, kModel + "/zed", A::Settle},  // no shared tree
     {{"", kUsr, 1200, "", kModel, {}}, kPpd + "/zed", A::LinkIntoModelDir},  // older CUPS from here on
+    {{"", kOpt, 1200, "", kModel, {}}, kOptPpd + "/zed", A::LinkIntoModelDir},  // /opt/share/ppd alone
     {{"", 0, 1200, "", kModel, {}}, kModel + "/zed", A::Name},
     {{"", kUsr, 1200, "", kModel, {{kModel + "/vendor-ppds", kPpd + "/vendor"}}}, kModel + "/zed", A::Settle},  // no match
     {{"", kUsr, 1200, "", kPpd, {{kPpd + "/plixppd", kPpd + "/vendor/zed"}}}, kPpd + "/vendor/zed", A::Settle},
