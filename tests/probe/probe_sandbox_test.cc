@@ -80,8 +80,8 @@ rm /usr/bin/systemctl /etc/init.d/cups
 probe restartCups noway -1
 
 # A cupsd in the process list, named by its path, gives the binary prefix unless a start
-# script names the prefixes; a line with exec_prefix= is no prefix=
-# line. Without a start script the binary prefix must exist, and only /usr has the base /.
+# script names the prefixes (an exec_prefix= line is no prefix= line). Without a start
+# script the binary prefix must exist, and only /usr has the base /.
 daemon() { (exec -a "$1" sleep 60) & pid=$!; }
 printf '  exec_prefix=/opt/cups\n# prefix=/opt/base\n' | put /etc/rc.d/init.d/cups
 daemon "/opt/x/sbin/cupsd -l"; probe probePrintSystem script "8|/opt/cups|/opt/base"

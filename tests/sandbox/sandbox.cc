@@ -76,7 +76,7 @@ SandboxResult Sandbox::run(const std::string& script) {
   std::string command = "PLIX_SETUP=" + shellWord(PLIX_BUILD_DIR "/setup") + " PLIX_PRODUCT=" + shellWord(builtProduct()) +
                         " PLIX_SRC=" + shellWord(PLIX_SOURCE_DIR) + " PLIX_BUILD=" + shellWord(PLIX_BUILD_DIR) + " " +
                         shellWord(PLIX_SANDBOX_SCRIPT) + " " + shellWord(result.dir) + " " + shellWord(scriptPath);
-  for (const std::string& layer : layers_) command += " " + shellWord(layer);
+  for (const std::string& layer : layers_) command.append(" ").append(shellWord(layer));
   int status = system((command + " 2>" + shellWord(result.dir + "/harness.err")).c_str());
   result.error = readFile(result.dir + "/harness.err");
   std::string recorded = readFile(result.dir + "/status");
