@@ -1,4 +1,4 @@
-# The demo's steps inside the sandbox (see demo.sh). Loaded after tests/sandbox/lib.sh.
+# The demo's steps inside the sandbox (see demo.sh). Loaded after sandbox-lib.sh.
 start_cupsd || exit 1
 
 # A queue of another maker, from a PPD of its own, which setup must leave alone.

@@ -14,7 +14,7 @@ result=$(mktemp -d /var/tmp/plix-demo.XXXXXX) || exit 1
 trap 'rm -rf "$result"' EXIT
 
 PLIX_SETUP=$build/setup PLIX_PRODUCT=$build/product/plix PLIX_SRC=$top PLIX_BUILD=$build \
-  "$top/tests/sandbox/sandbox.sh" "$result" "$top/scripts/demo-inside.sh"
+  "$top/scripts/sandbox.sh" "$result" "$top/scripts/demo-inside.sh"
 status=$?
 if [ ! -f "$result/status" ]; then
   echo "demo: no sandbox could be built (status $status)" >&2

@@ -1,8 +1,8 @@
 // Test side of the sandbox: runs a bash script as root in a throwaway root (see
-// sandbox.sh) and hands back what it changed. Inside the script, $SETUP is the built
+// scripts/sandbox.sh) and hands back what it changed. Inside the script, $SETUP is the built
 // setup, $PRODUCT the built sample product tree, $SRC the source tree, $BUILD the
 // build tree, $OUT a directory whose files the test can read afterwards; the helpers
-// of lib.sh (put, fake_command, start_cupsd, as_user, run_setup) are loaded.
+// of scripts/sandbox-lib.sh (put, fake_command, start_cupsd, as_user, run_setup) are loaded.
 #pragma once
 
 #include <string>

@@ -1,6 +1,6 @@
 // Cases that call library functions inside the sandbox. Functions that read or write
 // fixed system paths may only run there, so a test's script starts the test program
-// itself inside the sandbox with `run_case PROGRAM CASE NAME [VAR=VALUE...]` (lib.sh):
+// itself inside the sandbox with `run_case PROGRAM CASE NAME [VAR=VALUE...]` (scripts/sandbox-lib.sh):
 // the program then runs the one case instead of its tests and exits. A case writes its
 // results to `out` ($OUT/NAME.out); what it logs goes to standard error ($OUT/NAME.log,
 // since no Update log is open); its exit status lands in $OUT/NAME.status. A case

@@ -1,6 +1,6 @@
 #!/bin/bash
-# Runs a test script as root in a throwaway root, so that nothing it does reaches the
-# real machine:
+# Runs a script (a test's, the demo's, a benchmark's) as root in a throwaway root, so
+# that nothing it does reaches the real machine:
 #   new mount, PID, network and UTS namespaces; an overlay whose lower layer is the
 #   real / (under any layers of earlier runs) and whose upper layer is a fresh tmpfs;
 #   a fresh /proc; a fresh /dev holding only its own null, zero, full, random, urandom,
@@ -110,7 +110,7 @@ mkdir -p "$m/run/sbx/out" && mount --bind "$result/out" "$m/run/sbx/out" || fail
 # The source and build trees must be there at their own paths. A tree that the fresh
 # /tmp or /run (or another mount) hides is bound in read-only; the top folder it needs
 # in /tmp is named in SBX_TMP_KEEP, so that scripts can leave it out of what they see
-# there (see tmp_entries and small_tmp in lib.sh).
+# there (see tmp_entries and small_tmp in sandbox-lib.sh).
 tmpkeep=
 for tree in "${PLIX_SRC:-}" "${PLIX_BUILD:-}"; do
   if [ -n "$tree" ] && [ -d "$tree" ] && [ ! -e "$m$tree" ]; then
@@ -119,7 +119,7 @@ for tree in "${PLIX_SRC:-}" "${PLIX_BUILD:-}"; do
   fi
   case "$tree" in /tmp/?*) top=${tree#/tmp/}; tmpkeep=${top%%/*} ;; esac
 done
-cp "$script" "$m/run/sbx/script.sh" && cp "$here/lib.sh" "$m/run/sbx/lib.sh" || fail "cannot copy script"
+cp "$script" "$m/run/sbx/script.sh" && cp "$here/sandbox-lib.sh" "$m/run/sbx/lib.sh" || fail "cannot copy script"
 ip link set lo up || fail "cannot bring loopback up"
 hostname plixtest || fail "cannot set the host name"
 
