@@ -30,11 +30,6 @@ std::string foundOptZed(int mode, int printers) {
          "Anzahl der gefundenen Plix-Drucker: " + std::to_string(printers) + ".\n";
 }
 
-// Expects `text` in the file `name` of $OUT.
-void expectIn(const SandboxResult& r, const std::string& name, const std::string& text) {
-  EXPECT_NE(r.out(name).find(text), std::string::npos) << name << " lacks:\n" << text << "\n---\n" << r.out(name);
-}
-
 // One sandbox and one cupsd; each world starts with no installation unless it makes one
 // (`clean` takes away what a world installed, never what the host had).
 TEST(Installation, WholeRunsOneWorldAfterTheOtherThenTheParts) {

@@ -22,6 +22,10 @@ std::string readFile(const std::string& path) {
   return readWholeFile(path, &text) ? text : std::string();
 }
 
+void expectIn(const SandboxResult& r, const std::string& name, const std::string& text) {
+  EXPECT_NE(r.out(name).find(text), std::string::npos) << name << " lacks:\n" << text << "\n---\n" << r.out(name);
+}
+
 std::string builtProduct() { return std::string(PLIX_BUILD_DIR) + "/product/plix"; }
 
 std::string SandboxResult::upperPath(const std::string& path) const { return dir + "/upper" + path; }

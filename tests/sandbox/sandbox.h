@@ -48,6 +48,9 @@ class Sandbox {
   std::vector<std::string> layers_;
 };
 
+// Expects `text` in the file `name` that the script wrote to $OUT.
+void expectIn(const SandboxResult& r, const std::string& name, const std::string& text);
+
 // Reads a whole host file ("" when absent).
 std::string readFile(const std::string& path);
 

@@ -82,11 +82,6 @@ SANDBOX_CASE(files) {
   }
 }
 
-// Expects `text` in the file `name` of $OUT.
-void expectIn(const SandboxResult& r, const std::string& name, const std::string& text) {
-  EXPECT_NE(r.out(name).find(text), std::string::npos) << name << " lacks:\n" << text << "\n---\n" << r.out(name);
-}
-
 // One sandbox, one cupsd. First setup -d: no installation; then three worlds, each
 // installed and removed under SELinux (recording stand-ins): /opt/zed a directory with
 // two queues of the product (and one of another maker), where an uninstallation answered
